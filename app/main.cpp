@@ -1,0 +1,41 @@
+// Kelvarin's entry: one instance at a time, OLE around the main window.
+#include "app/main_dialog.h"
+#include "app/product.h"
+#include "common/unique_handle.h"
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+    using namespace kelvarin;
+
+    {
+        unique_kernel_handle running(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kProductName));
+        if (running) {
+            return 0;
+        }
+    }
+    // Two starts racing past the check above both reach here; the one that
+    // did not create the marker leaves. A marker we may not open (another
+    // user's, or an elevated instance's) counts as running too.
+    const HANDLE marker = CreateMutexA(nullptr, FALSE, kProductName);
+    const DWORD created = GetLastError();
+    if (marker == nullptr || created == ERROR_ALREADY_EXISTS) {
+        return 0;
+    }
+    // The marker is held until the process ends and is never closed.
+
+    if (OleInitialize(nullptr) != S_OK) {
+        MessageBoxA(nullptr, "OLEの初期化に失敗しました。", "Error", MB_ICONERROR);
+        return 0;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+
+    OleUninitialize();
+    return 0;
+}

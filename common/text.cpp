@@ -1,0 +1,62 @@
+#include "common/text.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace kelvarin {
+
+std::size_t boundedTextLength(const char* text, std::size_t capacity) {
+    if (capacity == 0 || text == nullptr) {
+        return 0;
+    }
+    const std::size_t limit = capacity - 1;
+    std::size_t length = 0;
+    while (length < limit && text[length] != '\0') {
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[length]))) {
+            // The whole pair must fit, and a lead byte without its trail byte
+            // (the text ends after it) is dropped rather than kept half.
+            if (length + 2 > limit || text[length + 1] == '\0') {
+                break;
+            }
+            length += 2;
+        } else {
+            ++length;
+        }
+    }
+    return length;
+}
+
+std::size_t copyText(char* dest, std::size_t capacity, const char* source) {
+    if (capacity == 0 || dest == nullptr) {
+        return 0;
+    }
+    const std::size_t length = boundedTextLength(source, capacity);
+    // memmove: callers may copy a text onto a prefix of itself.
+    MoveMemory(dest, source, length);
+    dest[length] = '\0';
+    return length;
+}
+
+std::size_t formatText(char* dest, std::size_t capacity, const char* format, ...) {
+    char scratch[1024];
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(scratch, sizeof scratch, format, args);
+    va_end(args);
+    if (written < 0) {
+        scratch[0] = '\0';
+    }
+    return copyText(dest, capacity, scratch);
+}
+
+void terminateText(char* buffer, std::size_t capacity) {
+    if (capacity == 0 || buffer == nullptr) {
+        return;
+    }
+    buffer[capacity - 1] = '\0';
+    buffer[boundedTextLength(buffer, capacity)] = '\0';
+}
+
+} // namespace kelvarin

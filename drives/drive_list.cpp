@@ -1,0 +1,59 @@
+#include "drives/drive_record.h"
+
+namespace kelvarin {
+
+void DriveList::append(DriveRecord* record) {
+    record->next = nullptr;
+    record->prev = tail_;
+    if (tail_ != nullptr) {
+        tail_->next = record;
+    } else {
+        head_ = record;
+    }
+    tail_ = record;
+}
+
+DriveRecord* DriveList::find(int position) const {
+    if (position < 0) {
+        return nullptr;
+    }
+    DriveRecord* record = head_;
+    for (int i = 0; record != nullptr && i < position; ++i) {
+        record = record->next;
+    }
+    return record;
+}
+
+DriveRecord DriveList::at(int position) const {
+    const DriveRecord* record = find(position);
+    return record != nullptr ? *record : DriveRecord{};
+}
+
+int DriveList::count() const {
+    int n = 0;
+    for (const DriveRecord* record = head_; record != nullptr; record = record->next) {
+        ++n;
+    }
+    return n;
+}
+
+void DriveList::storeBack(int position, const DriveRecord& value) {
+    DriveRecord* record = find(position);
+    if (record == nullptr) {
+        return;
+    }
+    DriveRecord* const next = record->next;
+    DriveRecord* const prev = record->prev;
+    *record = value;
+    record->next = next;
+    record->prev = prev;
+}
+
+DriveList& driveList() {
+    // Deliberately never destroyed: records and their icons live until the
+    // process ends, and nothing must run against them during shutdown.
+    static DriveList* const list = new DriveList;
+    return *list;
+}
+
+} // namespace kelvarin

@@ -1,0 +1,53 @@
+// One drive as the program knows it, and the ordered list of all drives.
+#pragma once
+
+#include <windows.h>
+
+namespace kelvarin {
+
+// A plain value: copied whole into locals and written back with storeBack.
+// The record owns its icon; only the editor's commit replaces (and destroys) it.
+struct DriveRecord {
+    char rootPath[10];
+    char iconLocation[260];
+    char label[256];
+    HICON icon;
+    char typeName[25];
+    DriveRecord* next;
+    DriveRecord* prev;
+};
+
+// All drives of the run in the order the system reports their roots. Records
+// are appended once, never removed or reordered, and live until the process
+// ends, so a position is a stable drive index for the list view and the
+// editor's per-drive arrays.
+class DriveList {
+  public:
+    DriveList() = default;
+    DriveList(const DriveList&) = delete;
+    DriveList& operator=(const DriveList&) = delete;
+
+    // Takes a heap record (from new) and links it at the tail.
+    void append(DriveRecord* record);
+
+    // A copy of the record at position; an empty record (all zero) when the
+    // position is negative or past the end.
+    DriveRecord at(int position) const;
+
+    int count() const;
+
+    // Overwrites the data fields at position, keeping the record's links.
+    // Never destroys an icon. Out-of-range positions store nothing.
+    void storeBack(int position, const DriveRecord& value);
+
+  private:
+    DriveRecord* find(int position) const;
+
+    DriveRecord* head_ = nullptr;
+    DriveRecord* tail_ = nullptr;
+};
+
+// The process-wide list the editor fills once and reads from afterwards.
+DriveList& driveList();
+
+} // namespace kelvarin

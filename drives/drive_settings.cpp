@@ -1,0 +1,185 @@
+#include "drives/drive_settings.h"
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "drives/icon_loader.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace kelvarin {
+
+const char kSettingsKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
+const char kDefaultIconKey[] = "DefaultIcon";
+const char kDefaultLabelKey[] = "DefaultLabel";
+const char kFixedDiskTypeName[] = "ハードディスク";
+
+namespace {
+
+// An empty floppy or optical drive would otherwise stop the listing with the
+// system's "no disk in the drive" box; the queries must simply fail instead.
+class CriticalErrorsSilenced {
+  public:
+    CriticalErrorsSilenced()
+        : previous_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {
+        SetErrorMode(previous_ | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    }
+    ~CriticalErrorsSilenced() { SetErrorMode(previous_); }
+    CriticalErrorsSilenced(const CriticalErrorsSilenced&) = delete;
+    CriticalErrorsSilenced& operator=(const CriticalErrorsSilenced&) = delete;
+
+  private:
+    UINT previous_;
+};
+
+} // namespace
+
+void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]) {
+    formatText(path, "%s\\%c\\%s", kSettingsKeyPath, letter, subkey);
+}
+
+bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity) {
+    if (capacity == 0) {
+        return false;
+    }
+    dest[0] = '\0';
+    char path[MAX_PATH];
+    settingsKeyPath(letter, subkey, path);
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+        return false;
+    }
+    // The value is read into a scratch buffer of the same size: on failure
+    // (too large) the platform may leave any bytes in it, and dest must stay
+    // empty.
+    std::vector<char> scratch(capacity, '\0');
+    DWORD size = static_cast<DWORD>(capacity);
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(scratch.data()), &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    if (size > capacity) {
+        return false;
+    }
+    // A text stored without its terminator only counts when the terminator
+    // still fits; a value that fills the buffer without one is "not set".
+    const bool terminated = size > 0 && scratch[size - 1] == '\0';
+    if (!terminated && size >= capacity) {
+        return false;
+    }
+    if (!terminated) {
+        scratch[size] = '\0';
+    }
+    copyText(dest, capacity, scratch.data());
+    return true;
+}
+
+bool writeSettingsText(char letter, const char* subkey, const char* text) {
+    char path[MAX_PATH];
+    settingsKeyPath(letter, subkey, path);
+    char keyClass[16];
+    copyText(keyClass, subkey);
+    unique_hkey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, keyClass, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const DWORD size = static_cast<DWORD>(lstrlenA(text)) + 1;
+    return RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) ==
+           ERROR_SUCCESS;
+}
+
+void driveTypeName(const char* rootPath, char (&typeName)[25]) {
+    const char* name = "不明";
+    switch (GetDriveTypeA(rootPath)) {
+    case DRIVE_REMOVABLE:
+        name = "リムーバブルディスク";
+        break;
+    case DRIVE_FIXED:
+        name = kFixedDiskTypeName;
+        break;
+    case DRIVE_REMOTE:
+        name = "ネットワーク";
+        break;
+    case DRIVE_CDROM:
+        name = "CD/DVD-ROM/R/RW";
+        break;
+    case DRIVE_RAMDISK:
+        name = "RAMディスク";
+        break;
+    default:
+        break;
+    }
+    copyText(typeName, name);
+}
+
+bool isFixedDisk(const DriveRecord& record) {
+    return lstrcmpA(record.typeName, kFixedDiskTypeName) == 0;
+}
+
+void labelFromDisplayName(const char* displayName, char letter, char (&label)[256]) {
+    label[0] = '\0';
+    char suffix[8];
+    formatText(suffix, " (%c:)", letter);
+    const std::size_t length = static_cast<std::size_t>(lstrlenA(displayName));
+    if (length < 5 || displayName[length - 5] != ' ' ||
+        lstrcmpA(displayName + length - 5, suffix) != 0) {
+        return;
+    }
+    // The name part can be longer than the label field; copyText cuts it on
+    // a character boundary.
+    const std::string name(displayName, length - 5);
+    copyText(label, name.c_str());
+}
+
+void readDriveSettings(DriveRecord& record) {
+    DriveRecord working{};
+    copyText(working.rootPath, record.rootPath);
+    const char letter = working.rootPath[0];
+
+    driveTypeName(working.rootPath, working.typeName);
+    readSettingsText(letter, kDefaultIconKey, working.iconLocation, sizeof working.iconLocation);
+    working.icon = loadIconFromLocation(working.iconLocation[0] != '\0' ? working.iconLocation
+                                                                        : working.rootPath);
+
+    const bool fixed = isFixedDisk(working);
+    if (!fixed) {
+        readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
+    }
+    if (fixed || working.label[0] == '\0') {
+        SHFILEINFOA info{};
+        if (SHGetFileInfoA(working.rootPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0) {
+            terminateText(info.szDisplayName);
+            labelFromDisplayName(info.szDisplayName, letter, working.label);
+        }
+    }
+    record = working;
+}
+
+int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery query) {
+    CriticalErrorsSilenced silenced;
+
+    // Two spare bytes beyond what the query may fill keep the sequence ended
+    // by an empty string whatever the query writes.
+    char roots[258] = {};
+    query(256, roots);
+
+    int count = 0;
+    for (char* root = roots; root < roots + 256 && *root != '\0'; root += lstrlenA(root) + 1) {
+        if (*root >= 'a' && *root <= 'z') {
+            *root = static_cast<char>(*root - 'a' + 'A');
+        }
+        DriveRecord record{};
+        copyText(record.rootPath, root);
+        readDriveSettings(record);
+        list.append(new DriveRecord(record));
+        ++count;
+    }
+
+    arrays.dirtyFlags.assign(static_cast<std::size_t>(count), 0);
+    arrays.snapshots.assign(static_cast<std::size_t>(count), DriveRecord{});
+    return 1;
+}
+
+} // namespace kelvarin

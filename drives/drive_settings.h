@@ -1,0 +1,66 @@
+// Reading the drives of the machine and the settings Explorer keeps for them.
+#pragma once
+
+#include "drives/drive_record.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
+
+namespace kelvarin {
+
+// Explorer's machine-wide per-drive settings, below HKEY_LOCAL_MACHINE. Each
+// drive letter has a key with a DefaultIcon and a DefaultLabel subkey whose
+// default values hold the icon location and the name.
+extern const char kSettingsKeyPath[];
+extern const char kDefaultIconKey[];
+extern const char kDefaultLabelKey[];
+
+// The type name that marks a fixed disk; fixed disks take their name from the
+// volume label instead of DefaultLabel.
+extern const char kFixedDiskTypeName[];
+
+// The editor's per-drive state, one entry per drive, in list order.
+struct PerDriveArrays {
+    std::vector<int> dirtyFlags;
+    std::vector<DriveRecord> snapshots;
+};
+
+// Where the drive roots come from; the system's query unless a caller (a test)
+// needs drives the machine cannot have.
+using DriveStringsQuery = DWORD(WINAPI*)(DWORD, LPSTR);
+
+// Appends one record per logical drive root to list, in the order the system
+// reports them, and sizes arrays to the number of drives appended (zeroed).
+// Returns 1.
+int enumerateDrives(DriveList& list, PerDriveArrays& arrays,
+                    DriveStringsQuery query = GetLogicalDriveStringsA);
+
+// The Japanese name of the drive type of rootPath, into typeName.
+void driveTypeName(const char* rootPath, char (&typeName)[25]);
+
+bool isFixedDisk(const DriveRecord& record);
+
+// Completes a record whose rootPath is set: type name, stored icon location
+// and name, the icon, and the shell's name where no stored name applies.
+void readDriveSettings(DriveRecord& record);
+
+// The name part of a shell display name "NAME (X:)" for drive letter. Empty
+// when the name does not end in that drive's suffix.
+void labelFromDisplayName(const char* displayName, char letter, char (&label)[256]);
+
+// "<settings key>\<letter>\<subkey>".
+void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]);
+
+// Reads the default value of a drive's subkey into dest as text. A value that
+// does not fit with its terminator, or cannot be read, leaves dest empty and
+// returns false. The value's type is not looked at.
+bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity);
+
+// Creates or opens a drive's subkey (non-volatile, its class the subkey's
+// name) and sets its default value to text as REG_SZ. False when either step
+// fails.
+bool writeSettingsText(char letter, const char* subkey, const char* text);
+
+} // namespace kelvarin

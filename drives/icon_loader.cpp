@@ -1,0 +1,47 @@
+#include "drives/icon_loader.h"
+
+#include "common/text.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace kelvarin {
+
+namespace {
+
+HICON extractLargeIcon(const char* file, int index) {
+    HICON icon = nullptr;
+    // Only the large icon is asked for: with a small-icon pointer as well,
+    // some platforms leave garbage in both handles on failure. The handle
+    // counts only when the call reports an icon.
+    const UINT extracted = ExtractIconExA(file, index, &icon, nullptr, 1);
+    if (extracted == 0 || extracted == UINT_MAX) {
+        return nullptr;
+    }
+    return icon;
+}
+
+HICON shellIcon(const char* path) {
+    SHFILEINFOA info{};
+    if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SYSICONINDEX | SHGFI_LARGEICON) ==
+        0) {
+        return nullptr;
+    }
+    return info.hIcon;
+}
+
+} // namespace
+
+HICON loadIconFromLocation(const char* location) {
+    char path[MAX_PATH] = {};
+    copyText(path, location != nullptr ? location : "");
+    const int index = PathParseIconLocationA(path);
+
+    HICON icon = index != 0 ? extractLargeIcon(path, index) : shellIcon(path);
+    if (icon == nullptr) {
+        icon = extractLargeIcon("shell32.dll", 0);
+    }
+    return icon;
+}
+
+} // namespace kelvarin

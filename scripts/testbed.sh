@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# The Wine test bed: a 32-bit Japanese prefix with drives of several types,
+# on a private Xvfb display, inside the build tree.
+#
+#   scripts/testbed.sh BUILD_DIR app
+#       Starts Kelvarin.exe in the prefix BUILD_DIR/testbed/app (made from the
+#       template once and kept, so changes made in it stay). On the user's
+#       display when DISPLAY is set; otherwise on a private one, where a
+#       screenshot of the window is saved and its path printed, and the
+#       program is ended.
+#
+#   scripts/testbed.sh BUILD_DIR run COMMAND...
+#       Makes the template prefix if it is missing, lays a fresh copy of it,
+#       starts Xvfb and one wineserver for the whole command, runs COMMAND
+#       with WINEPREFIX and DISPLAY set, and shuts both down afterwards, also
+#       when the command fails. Exits with the command's status.
+#
+# Drives of the test prefix (folders under BUILD_DIR/testbed/run/drives):
+#   C: fixed (the prefix's drive_c)   D: CD-ROM     E: removable (floppy)
+#   F: network    G: fixed, labelled "データ"    H: RAM disk    Z: the file system root
+set -euo pipefail
+
+build_dir=$(cd "${1:?build directory}" && pwd)
+shift
+action=${1:?action}
+shift
+
+bed="$build_dir/testbed"
+template="$bed/template"
+run="$bed/run"
+mkdir -p "$bed"
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko installers: they would ask on a display nobody watches.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+xvfb_pid=""
+start_display() {
+  local fifo="$bed/display.$$"
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local number
+  read -r -t 20 number <"$fifo" || { echo "testbed: Xvfb did not start" >&2; exit 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+}
+
+stop_all() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" >/dev/null 2>&1 || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+  fi
+}
+
+# Registry settings of the template, as UTF-16 with a byte-order mark: the
+# registry editor reads Japanese names reliably only that way.
+write_template_registry() {
+  local reg="$bed/template.reg"
+  sed 's/$/\r/' <<'REG' | iconv -f UTF-8 -t UTF-16LE >"$reg.body"
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"d:"="cdrom"
+"e:"="floppy"
+"f:"="network"
+"g:"="hd"
+"h:"="ramdisk"
+REG
+  printf '\xff\xfe' >"$reg"
+  cat "$reg.body" >>"$reg"
+  rm -f "$reg.body"
+  echo "$reg"
+}
+
+make_template() {
+  [ -f "$template/.kelvarin-ready" ] && return 0
+  echo "testbed: creating the template prefix (once per build tree)" >&2
+  rm -rf "$template"
+  mkdir -p "$bed"
+  export WINEPREFIX="$template"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  local reg
+  reg=$(write_template_registry)
+  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  mkdir -p "$template/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$template/drive_c/windows/Fonts/"
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$template/.kelvarin-ready"
+  unset WINEPREFIX
+}
+
+# lay_prefix DIR: a copy of the template with the test bed's drives mapped to
+# fresh folders inside it.
+lay_prefix() {
+  local prefix=$1
+  if [ -d "$prefix" ]; then
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  fi
+  rm -rf "$prefix"
+  cp -a "$template" "$prefix"
+  local drives="$prefix/drives"
+  mkdir -p "$drives"/{cdrom,floppy,network,data,ramdisk}
+  printf 'データ\n' >"$drives/data/.windows-label"
+  ln -sfn "$drives/cdrom" "$prefix/dosdevices/d:"
+  ln -sfn "$drives/floppy" "$prefix/dosdevices/e:"
+  ln -sfn "$drives/network" "$prefix/dosdevices/f:"
+  ln -sfn "$drives/data" "$prefix/dosdevices/g:"
+  ln -sfn "$drives/ramdisk" "$prefix/dosdevices/h:"
+}
+
+case "$action" in
+  app)
+    app="$bed/app"
+    if [ -n "${DISPLAY:-}" ]; then
+      make_template
+      [ -d "$app/dosdevices" ] || lay_prefix "$app"
+      export WINEPREFIX="$app"
+      cd "$build_dir/bin"
+      exec wine Kelvarin.exe
+    fi
+    trap stop_all EXIT
+    start_display
+    make_template
+    [ -d "$app/dosdevices" ] || lay_prefix "$app"
+    export WINEPREFIX="$app"
+    shot="$build_dir/kelvarin-window.png"
+    rm -f "$shot"
+    (cd "$build_dir/bin" && wine Kelvarin.exe >/dev/null 2>&1 &)
+    wine "$build_dir/bin/window_shot.exe" Kelvarin "$(winepath -w "$shot")" 30000
+    echo "Kelvarin ran on a virtual display; its window: $shot"
+    ;;
+  run)
+    trap stop_all EXIT
+    trap 'exit 130' INT TERM
+    start_display
+    make_template
+    lay_prefix "$run"
+    export WINEPREFIX="$run"
+    export KELVARIN_TESTBED="$run"
+    # One server for the whole run: a cold Wine start costs seconds.
+    wineserver -p
+    wine wineboot >/dev/null 2>&1 || true
+    set +e
+    "$@"
+    status=$?
+    set -e
+    exit $status
+    ;;
+  *)
+    echo "usage: $0 BUILD_DIR run COMMAND..." >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,201 @@
+#include "shell/icon_picker_dialog.h"
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace kelvarin {
+
+namespace {
+
+struct PickerState {
+    char* path;
+    int capacity;
+    int* index;
+    char loaded[MAX_PATH];
+};
+
+PickerState* stateOf(HWND dialog) {
+    return reinterpret_cast<PickerState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+HWND iconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
+
+int selectedIcon(HWND dialog) {
+    return static_cast<int>(SendMessageA(iconList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                         MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+void updateOkButton(HWND dialog) { EnableWindow(GetDlgItem(dialog, IDOK), selectedIcon(dialog) >= 0); }
+
+void selectIcon(HWND dialog, int item) {
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(iconList(dialog), LVM_SETITEMSTATE, static_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&state));
+    SendMessageA(iconList(dialog), LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+}
+
+// Fills the list with the icons of file, item i showing icon i, and selects
+// preferred when the file has that many icons. Returns the icon count.
+int loadIcons(HWND dialog, const char* file, int preferred) {
+    PickerState* state = stateOf(dialog);
+    copyText(state->loaded, file);
+    const HWND list = iconList(dialog);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    const auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    ImageList_RemoveAll(images);
+
+    const UINT reported = ExtractIconExA(file, -1, nullptr, nullptr, 0);
+    const int count = reported == UINT_MAX ? 0 : static_cast<int>(reported);
+    if (count > 0) {
+        std::vector<HICON> icons(static_cast<std::size_t>(count), nullptr);
+        const UINT extracted = ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count));
+        // Every icon keeps its own slot, blank where it could not be had.
+        ImageList_SetImageCount(images, static_cast<UINT>(count));
+        for (int i = 0; i < count; ++i) {
+            unique_hicon icon(extracted != UINT_MAX ? icons[static_cast<std::size_t>(i)] : nullptr);
+            if (icon) {
+                ImageList_ReplaceIcon(images, i, icon.get());
+            }
+            LVITEMA item{};
+            item.mask = LVIF_IMAGE;
+            item.iItem = i;
+            item.iImage = i;
+            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    if (count == 0) {
+        char message[512];
+        formatText(message,
+                   "%s にはアイコンがありません。\r\n"
+                   "一覧からアイコンを選択するか、別のファイルを指定してください。",
+                   file);
+        MessageBoxA(dialog, message, "アイコンの変更", MB_ICONWARNING | MB_OK);
+    } else if (preferred >= 0 && preferred < count) {
+        selectIcon(dialog, preferred);
+    }
+    updateOkButton(dialog);
+    return count;
+}
+
+void browseForFile(HWND dialog) {
+    char file[MAX_PATH] = {};
+    GetDlgItemTextA(dialog, IDC_PICKER_FILE, file, sizeof file);
+    terminateText(file);
+    OPENFILENAMEA query{};
+    query.lStructSize = sizeof query;
+    query.hwndOwner = dialog;
+    query.lpstrFilter = "アイコンを含むファイル (*.ico;*.exe;*.dll)\0*.ico;*.exe;*.dll\0"
+                        "プログラム (*.exe)\0*.exe\0"
+                        "ライブラリ (*.dll)\0*.dll\0"
+                        "アイコン (*.ico)\0*.ico\0"
+                        "すべてのファイル (*.*)\0*.*\0";
+    query.lpstrFile = file;
+    query.nMaxFile = sizeof file;
+    query.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&query)) {
+        SetDlgItemTextA(dialog, IDC_PICKER_FILE, file);
+        loadIcons(dialog, file, 0);
+    }
+}
+
+void onInitDialog(HWND dialog, PickerState* state) {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    SendDlgItemMessageA(dialog, IDC_PICKER_FILE, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    SetDlgItemTextA(dialog, IDC_PICKER_FILE, state->path);
+    const HWND list = iconList(dialog);
+    // The list view destroys the image list with itself.
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
+                 reinterpret_cast<LPARAM>(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 64, 32)));
+    SendMessageA(list, LVM_SETICONSPACING, 0, MAKELPARAM(44, 44));
+    loadIcons(dialog, state->path, *state->index);
+}
+
+void onOk(HWND dialog) {
+    PickerState* state = stateOf(dialog);
+    char typed[MAX_PATH] = {};
+    GetDlgItemTextA(dialog, IDC_PICKER_FILE, typed, sizeof typed);
+    terminateText(typed);
+    // Enter in the file field means "show this file", as in the shell's box.
+    if (lstrcmpA(typed, state->loaded) != 0) {
+        loadIcons(dialog, typed, 0);
+        return;
+    }
+    const int selected = selectedIcon(dialog);
+    if (selected < 0) {
+        return;
+    }
+    if (boundedTextLength(state->loaded, sizeof state->loaded) >= static_cast<std::size_t>(state->capacity)) {
+        return;
+    }
+    copyText(state->path, static_cast<std::size_t>(state->capacity), state->loaded);
+    *state->index = selected;
+    EndDialog(dialog, 1);
+}
+
+INT_PTR onCommand(HWND dialog, int id, int /*code*/) {
+    switch (id) {
+    case IDOK:
+        onOk(dialog);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_PICKER_BROWSE:
+        browseForFile(dialog);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR onNotify(HWND dialog, const NMHDR& header) {
+    if (header.idFrom != IDC_PICKER_LIST) {
+        return FALSE;
+    }
+    if (header.code == LVN_ITEMCHANGED) {
+        updateOkButton(dialog);
+    } else if (header.code == NM_DBLCLK && selectedIcon(dialog) >= 0) {
+        onOk(dialog);
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK IconPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(dialog, reinterpret_cast<PickerState*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        return onCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+        return onNotify(dialog, *reinterpret_cast<const NMHDR*>(lParam));
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int runIconPicker(HWND owner, char* path, int capacity, int* index) {
+    if (path == nullptr || capacity <= 0 || index == nullptr) {
+        return 0;
+    }
+    PickerState state{path, capacity, index, {}};
+    const HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
+    const INT_PTR result =
+        DialogBoxParamA(module != nullptr ? module : GetModuleHandleA(nullptr),
+                        MAKEINTRESOURCEA(IDD_ICON_PICKER), owner, IconPickerDialogProc,
+                        reinterpret_cast<LPARAM>(&state));
+    return result == 1 ? 1 : 0;
+}
+
+} // namespace kelvarin

@@ -1,0 +1,35 @@
+#include "shell/settings_export.h"
+
+#include "app/product.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace kelvarin {
+
+namespace {
+
+constexpr char kExportFile[] = "DriveInfo.reg";
+// The registry editor wants the full root name; an abbreviated HKLM makes it
+// write nothing (and still report success).
+constexpr char kExportParameters[] =
+    "/E Driveinfo.reg HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
+
+bool confirmed(HWND owner, const char* question) {
+    return MessageBoxA(owner, question, kProductName, MB_ICONQUESTION | MB_OKCANCEL) == IDOK;
+}
+
+} // namespace
+
+int exportSettings(HWND owner) {
+    if (!confirmed(owner, "ドライブ情報をregファイルに書き出しますか？")) {
+        return 1;
+    }
+    if (PathFileExistsA(kExportFile) && !confirmed(owner, "DriveInfo.regを上書きしますか？")) {
+        return 0;
+    }
+    ShellExecuteA(nullptr, "open", "regedit.exe", kExportParameters, nullptr, SW_SHOW);
+    return 1;
+}
+
+} // namespace kelvarin

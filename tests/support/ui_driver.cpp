@@ -1,0 +1,373 @@
+#include "tests/support/ui_driver.h"
+
+#include "res/resource.h"
+#include "tests/support/testbed.h"
+
+#include <commctrl.h>
+
+namespace testbed {
+
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
+
+KelvarinApp::~KelvarinApp() {
+    if (process_.hProcess != nullptr) {
+        if (running()) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+}
+
+bool KelvarinApp::start(const std::string& workingDir) {
+    std::string command = "\"" + kelvarinPath() + "\"";
+    const std::string dir = workingDir.empty() ? binDir() : workingDir;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
+                          &process_) != FALSE;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    std::string className;
+    std::string title;  // empty: any
+    HWND exclude;
+    HWND found;
+};
+
+std::string windowText(HWND window) {
+    char buffer[1024] = {};
+    // WM_GETTEXT crosses processes; GetWindowText would not for controls.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return buffer;
+}
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || window == search->exclude || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (search->className != className) {
+        return TRUE;
+    }
+    if (!search->title.empty() && windowText(window) != search->title) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND findWindow(DWORD processId, const std::string& title, HWND exclude = nullptr) {
+    WindowSearch search{processId, "#32770", title, exclude, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Memory in the other process, for list-view messages that take pointers.
+class RemoteBuffer {
+  public:
+    RemoteBuffer(DWORD processId, std::size_t size) : size_(size) {
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    void* address() const { return address_; }
+    void write(const void* data, std::size_t size, std::size_t offset = 0) {
+        WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
+    }
+    void read(void* data, std::size_t size, std::size_t offset = 0) const {
+        ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+    std::size_t size_;
+};
+
+void sendInputs(std::vector<INPUT> inputs) {
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+INPUT keyInput(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+} // namespace
+
+HWND KelvarinApp::waitForMainWindow(int timeoutMs) {
+    waitFor([&] { return (main_ = findWindow(process_.dwProcessId, "Kelvarin")) != nullptr; }, timeoutMs);
+    if (main_ != nullptr) {
+        // The list is filled during the window's initialisation; wait until
+        // the window answers messages.
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    }
+    return main_;
+}
+
+bool KelvarinApp::waitForExit(int timeoutMs, DWORD* exitCode) {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        return false;
+    }
+    if (exitCode != nullptr) {
+        GetExitCodeProcess(process_.hProcess, exitCode);
+    }
+    return true;
+}
+
+bool KelvarinApp::running() const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::string KelvarinApp::text(HWND window) const { return windowText(window); }
+
+DWORD KelvarinApp::guiThread() const { return GetWindowThreadProcessId(main_, nullptr); }
+
+int KelvarinApp::listCount() const {
+    return static_cast<int>(SendMessageA(control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string KelvarinApp::listItemText(int item) const {
+    RemoteBuffer remote(process_.dwProcessId, sizeof(LVITEMA) + 260);
+    LVITEMA query{};
+    query.mask = LVIF_TEXT;
+    query.iItem = item;
+    query.pszText = reinterpret_cast<char*>(static_cast<char*>(remote.address()) + sizeof(LVITEMA));
+    query.cchTextMax = 260;
+    remote.write(&query, sizeof query);
+    SendMessageA(control(IDC_DRIVE_LIST), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address()));
+    char textBuffer[260] = {};
+    remote.read(textBuffer, sizeof textBuffer - 1, sizeof(LVITEMA));
+    return textBuffer;
+}
+
+int KelvarinApp::listItemImage(int item) const {
+    RemoteBuffer remote(process_.dwProcessId, sizeof(LVITEMA));
+    LVITEMA query{};
+    query.mask = LVIF_IMAGE;
+    query.iItem = item;
+    remote.write(&query, sizeof query);
+    SendMessageA(control(IDC_DRIVE_LIST), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address()));
+    remote.read(&query, sizeof query);
+    return query.iImage;
+}
+
+int KelvarinApp::listSelection() const {
+    return static_cast<int>(SendMessageA(control(IDC_DRIVE_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                         MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+RECT KelvarinApp::listItemRect(int item, int part) const {
+    RemoteBuffer remote(process_.dwProcessId, sizeof(RECT));
+    RECT rect{};
+    rect.left = part;
+    remote.write(&rect, sizeof rect);
+    const HWND list = control(IDC_DRIVE_LIST);
+    SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote.address()));
+    remote.read(&rect, sizeof rect);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void KelvarinApp::clickListItem(int item) {
+    const RECT rect = listItemRect(item, LVIR_ICON);
+    clickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void KelvarinApp::clickListEmptySpace() {
+    RECT list{};
+    GetWindowRect(control(IDC_DRIVE_LIST), &list);
+    clickAt(POINT{list.right - 12, list.bottom - 8});
+}
+
+std::vector<std::string> KelvarinApp::comboItems(int id) const {
+    std::vector<std::string> items;
+    const HWND combo = control(id);
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char item[1024] = {};
+        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < static_cast<LRESULT>(sizeof item)) {
+            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        }
+        items.push_back(item);
+    }
+    return items;
+}
+
+int KelvarinApp::comboSelection(int id) const {
+    return static_cast<int>(SendMessageA(control(id), CB_GETCURSEL, 0, 0));
+}
+
+void KelvarinApp::setComboText(int id, const std::string& value) {
+    SendMessageA(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+}
+
+void KelvarinApp::chooseComboItem(int id, int item) {
+    // Opening the list, moving to the item and closing it with Enter is how
+    // a keyboard user chooses; the combo box then reports CBN_SELCHANGE.
+    focus(id);
+    SendMessageA(control(id), CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageA(control(id), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    const HWND combo = control(id);
+    PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+void KelvarinApp::bringToFront() {
+    const DWORD self = GetCurrentThreadId();
+    AttachThreadInput(self, guiThread(), TRUE);
+    SetForegroundWindow(main_);
+    SetActiveWindow(main_);
+    AttachThreadInput(self, guiThread(), FALSE);
+}
+
+void KelvarinApp::focus(int id) {
+    const DWORD self = GetCurrentThreadId();
+    AttachThreadInput(self, guiThread(), TRUE);
+    SetFocus(control(id));
+    AttachThreadInput(self, guiThread(), FALSE);
+}
+
+void KelvarinApp::moveMouseTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+
+void KelvarinApp::clickAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    INPUT up = down;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    sendInputs({down, up});
+}
+
+void KelvarinApp::pressKey(WORD key) { sendInputs({keyInput(key, false), keyInput(key, true)}); }
+
+void KelvarinApp::pressKeys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        inputs.push_back(keyInput(key, false));
+    }
+    for (auto it = keys.end(); it != keys.begin();) {
+        inputs.push_back(keyInput(*--it, true));
+    }
+    sendInputs(inputs);
+}
+
+void KelvarinApp::typeText(const std::string& ascii) {
+    std::vector<INPUT> inputs;
+    for (char c : ascii) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wScan = static_cast<WORD>(static_cast<unsigned char>(c));
+        input.ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs.push_back(input);
+        input.ki.dwFlags |= KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    sendInputs(inputs);
+}
+
+void KelvarinApp::clickButton(int id) { PostMessageA(control(id), BM_CLICK, 0, 0); }
+
+void KelvarinApp::postCommand(int id) { PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+MessageBoxSeen KelvarinApp::waitForMessageBox(int timeoutMs, const std::string& title) {
+    MessageBoxSeen seen;
+    waitFor(
+        [&] {
+            const HWND box = findWindow(process_.dwProcessId, title, main_);
+            if (box == nullptr || GetDlgItem(box, 0xFFFF) == nullptr) {
+                return false;
+            }
+            seen.window = box;
+            return true;
+        },
+        timeoutMs);
+    if (seen.window != nullptr) {
+        seen.title = text(seen.window);
+        seen.text = text(GetDlgItem(seen.window, 0xFFFF));
+    }
+    return seen;
+}
+
+HWND KelvarinApp::waitForDialog(const std::string& title, int timeoutMs) const {
+    HWND found = nullptr;
+    waitFor([&] { return (found = findWindow(process_.dwProcessId, title, main_)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+void KelvarinApp::answer(const MessageBoxSeen& box, int button) {
+    PostMessageA(GetDlgItem(box.window, button), BM_CLICK, 0, 0);
+    waitFor([&] { return !IsWindow(box.window); }, 5000);
+}
+
+bool KelvarinApp::noMessageBoxFor(int ms) { return !waitForMessageBox(ms); }
+
+std::vector<std::uint32_t> KelvarinApp::screenPixels(const RECT& rect) const {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    std::vector<std::uint32_t> pixels(static_cast<const std::uint32_t*>(bits),
+                                      static_cast<const std::uint32_t*>(bits) + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    for (auto& pixel : pixels) {
+        pixel &= 0x00FFFFFF;
+    }
+    return pixels;
+}
+
+std::string KelvarinApp::screenshot(HWND window, const std::string& name) const {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const std::string path = artifactsDir() + "\\" + name + ".png";
+    writePng(path, rect.right - rect.left, rect.bottom - rect.top, screenPixels(rect));
+    return path;
+}
+
+} // namespace testbed
