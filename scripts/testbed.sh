@@ -82,6 +82,10 @@ Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
+; Windows opens .txt files with Notepad; a fresh Wine prefix has no such association.
+[HKEY_LOCAL_MACHINE\Software\Classes\.txt]
+@="txtfile"
+
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "d:"="cdrom"
 "e:"="floppy"
@@ -95,8 +99,13 @@ REG
   echo "$reg"
 }
 
+# Raise when the template's contents change, so existing build trees remake it.
+template_version=2
+
 make_template() {
-  [ -f "$template/.kelvarin-ready" ] && return 0
+  if [ "$(cat "$template/.kelvarin-ready" 2>/dev/null)" = "$template_version" ]; then
+    return 0
+  fi
   echo "testbed: creating the template prefix (once per build tree)" >&2
   rm -rf "$template"
   mkdir -p "$bed"
@@ -112,7 +121,7 @@ make_template() {
   fi
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
-  touch "$template/.kelvarin-ready"
+  echo "$template_version" >"$template/.kelvarin-ready"
   unset WINEPREFIX
 }
 
