@@ -284,12 +284,16 @@ int DriveEditor::showApplyMenu(int menuId) {
 
 void DriveEditor::applyChanges(int position, int command) {
     DriveList& drives = driveList();
+    // The fields belong to the selected drive, or, with none selected (a
+    // click on empty space), still to the drive they show; a marked drive's
+    // fields are what gets written.
     const int selected = selectedDrive();
-    if (isDrive(selected) && arrays_.dirtyFlags[static_cast<std::size_t>(selected)] == 1) {
-        DriveRecord record = drives.at(selected);
+    const int shown = selected >= 0 ? selected : currentIndex_;
+    if (isDrive(shown) && arrays_.dirtyFlags[static_cast<std::size_t>(shown)] == 1) {
+        DriveRecord record = drives.at(shown);
         readControlText(IDC_LABEL, record.label, kLabelCapacity);
         readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
-        drives.storeBack(selected, record);
+        drives.storeBack(shown, record);
     }
 
     if (command == ID_APPLY_ALL) {

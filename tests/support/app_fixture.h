@@ -37,7 +37,8 @@ class KelvarinTest : public ::testing::Test {
     void showDrive(int item) {
         app.clickListItem(item);
         ASSERT_TRUE(waitFor([&] { return app.listSelection() == item && !app.controlText(IDC_TYPE_NAME).empty(); }))
-            << "drive " << item << " was not shown";
+            << "drive " << item << " was not shown; selected " << app.listSelection() << ", type shown "
+            << utf8(app.controlText(IDC_TYPE_NAME));
     }
 
     // The next message box, which must have this text; answered with button.

@@ -189,6 +189,7 @@ int KelvarinApp::listSelection() const {
 }
 
 RECT KelvarinApp::listItemRect(int item, int part) const {
+    settle();
     RemoteBuffer remote(process_.dwProcessId, sizeof(RECT));
     RECT rect{};
     rect.left = part;
@@ -205,10 +206,14 @@ void KelvarinApp::clickListItem(int item) {
     clickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-void KelvarinApp::clickListEmptySpace() {
-    RECT list{};
-    GetWindowRect(control(IDC_DRIVE_LIST), &list);
-    clickAt(POINT{list.right - 12, list.bottom - 8});
+void KelvarinApp::clearListSelection() {
+    RemoteBuffer remote(process_.dwProcessId, sizeof(LVITEMA));
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED;
+    remote.write(&state, sizeof state);
+    SendMessageA(control(IDC_DRIVE_LIST), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(remote.address()));
+    settle();
 }
 
 std::vector<std::string> KelvarinApp::comboItems(int id) const {
@@ -257,21 +262,70 @@ void KelvarinApp::focus(int id) {
     AttachThreadInput(self, guiThread(), TRUE);
     SetFocus(control(id));
     AttachThreadInput(self, guiThread(), FALSE);
+    settle();
+    // A combo box takes the focus in its edit field.
+    waitFor([&] { return focused() == control(id) || IsChild(control(id), focused()); }, 2000);
 }
 
-void KelvarinApp::moveMouseTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+HWND KelvarinApp::focused() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(guiThread(), &info);
+    return info.hwndFocus;
+}
+
+namespace {
+
+INPUT mouseInput(POINT screen, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screen.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+    input.mi.dy = MulDiv(screen.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+} // namespace
+
+void KelvarinApp::settle() const {
+    // Answered only between two messages: whatever Kelvarin was handling
+    // (a click, a key) is finished when this returns.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+void KelvarinApp::moveMouseTo(POINT screen) {
+    // Through the input queue, as a real mouse: a bare SetCursorPos from
+    // another process is not what Kelvarin's GetCursorPos reports on Wine.
+    const auto arrived = [&] {
+        POINT now{};
+        GetCursorPos(&now);
+        return now.x == screen.x && now.y == screen.y;
+    };
+    for (int attempt = 0; attempt < 3 && !arrived(); ++attempt) {
+        sendInputs({mouseInput(screen, 0)});
+        waitFor(arrived, 500);
+    }
+    settle();
+}
 
 void KelvarinApp::clickAt(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT down{};
-    down.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    INPUT up = down;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    sendInputs({down, up});
+    settle();
+    sendInputs({mouseInput(screen, 0)});
+    sendInputs({mouseInput(screen, MOUSEEVENTF_LEFTDOWN)});
+    Sleep(40);  // a press a person makes, not an instant one
+    sendInputs({mouseInput(screen, MOUSEEVENTF_LEFTUP)});
+    Sleep(50);
+    settle();
 }
 
-void KelvarinApp::pressKey(WORD key) { sendInputs({keyInput(key, false), keyInput(key, true)}); }
+
+void KelvarinApp::pressKey(WORD key) {
+    settle();
+    sendInputs({keyInput(key, false), keyInput(key, true)});
+    Sleep(50);
+    settle();
+}
 
 void KelvarinApp::pressKeys(std::initializer_list<WORD> keys) {
     std::vector<INPUT> inputs;
@@ -330,6 +384,17 @@ HWND KelvarinApp::waitForDialog(const std::string& title, int timeoutMs) const {
 void KelvarinApp::answer(const MessageBoxSeen& box, int button) {
     PostMessageA(GetDlgItem(box.window, button), BM_CLICK, 0, 0);
     waitFor([&] { return !IsWindow(box.window); }, 5000);
+    // The main window gets the focus back when it is activated again, after
+    // the box is gone; acting before that would lose the focus to it.
+    waitFor([&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return !running() || (GetGUIThreadInfo(guiThread(), &info) && info.hwndActive == main_ &&
+                              info.hwndFocus != nullptr);
+    }, 2000);
+    if (running()) {
+        settle();
+    }
 }
 
 bool KelvarinApp::noMessageBoxFor(int ms) { return !waitForMessageBox(ms); }
@@ -363,6 +428,10 @@ std::vector<std::uint32_t> KelvarinApp::screenPixels(const RECT& rect) const {
 }
 
 std::string KelvarinApp::screenshot(HWND window, const std::string& name) const {
+    // Whatever was just opened is painted before the picture is taken.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    settle();
+    Sleep(300);
     RECT rect{};
     GetWindowRect(window, &rect);
     const std::string path = artifactsDir() + "\\" + name + ".png";

@@ -51,7 +51,10 @@ class KelvarinApp {
     int listSelection() const;
     RECT listItemRect(int item, int part = LVIR_BOUNDS) const;  // screen coordinates
     void clickListItem(int item);
-    void clickListEmptySpace();
+    // Leaves no drive selected, as a click on empty list space does on
+    // Windows. Wine's list view gives each drive a cell that fills the whole
+    // list, so no click there selects nothing; the state is set directly.
+    void clearListSelection();
 
     // Combo boxes.
     std::vector<std::string> comboItems(int id) const;
@@ -64,7 +67,8 @@ class KelvarinApp {
 
     // Input.
     void bringToFront();
-    void focus(int id);
+    void focus(int id);          // returns once the control has the focus
+    HWND focused() const;        // the window with the keyboard focus in Kelvarin
     void clickAt(POINT screen);
     void moveMouseTo(POINT screen);
     void pressKey(WORD key);
@@ -82,6 +86,9 @@ class KelvarinApp {
     // Pixels of a screen rectangle, and a PNG of a window in the artifacts.
     std::vector<std::uint32_t> screenPixels(const RECT& rect) const;
     std::string screenshot(HWND window, const std::string& name) const;
+
+    // Returns once Kelvarin has finished the message it was handling.
+    void settle() const;
 
     // The main window's GUI thread; for AttachThreadInput.
     DWORD guiThread() const;
