@@ -100,15 +100,36 @@ void browseForFile(HWND dialog) {
                         "すべてのファイル (*.*)\0*.*\0";
     query.lpstrFile = file;
     query.nMaxFile = sizeof file;
-    query.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    query.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (GetOpenFileNameA(&query)) {
         SetDlgItemTextA(dialog, IDC_PICKER_FILE, file);
         loadIcons(dialog, file, 0);
     }
 }
 
+// Over the middle of the window that asked for it, as the shell's picker
+// opens, kept inside the work area.
+void centreOverOwner(HWND dialog) {
+    const HWND owner = GetWindow(dialog, GW_OWNER);
+    RECT ownerRect{}, box{}, area{};
+    if (owner == nullptr || !GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &box)) {
+        return;
+    }
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    int left = (ownerRect.left + ownerRect.right - width) / 2;
+    int top = (ownerRect.top + ownerRect.bottom - height) / 2;
+    left = left + width > area.right ? area.right - width : left;
+    top = top + height > area.bottom ? area.bottom - height : top;
+    left = left < area.left ? area.left : left;
+    top = top < area.top ? area.top : top;
+    SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void onInitDialog(HWND dialog, PickerState* state) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    centreOverOwner(dialog);
     SendDlgItemMessageA(dialog, IDC_PICKER_FILE, EM_LIMITTEXT, MAX_PATH - 1, 0);
     SetDlgItemTextA(dialog, IDC_PICKER_FILE, state->path);
     const HWND list = iconList(dialog);

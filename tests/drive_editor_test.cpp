@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdlib>
-
 using namespace testbed;
 
 namespace {
@@ -44,25 +42,6 @@ class DriveEditorTest : public KelvarinTest {
     void applyThis(char letter, int button = IDOK) {
         app.postCommand(ID_APPLY_THIS);
         expectBox(applyQuestion(letter), button);
-    }
-
-    // The preview square's pixels: nearer to `expected` than to `other`.
-    bool previewShows(HICON expected, HICON other) {
-        RECT square{};
-        GetWindowRect(app.control(IDC_PREVIEW), &square);
-        const auto want = iconPixels(expected);
-        const auto not_ = iconPixels(other);
-        return waitFor([&] {
-            const auto drawn = app.screenPixels(RECT{square.left, square.top, square.left + 32, square.top + 32});
-            long toWanted = 0, toOther = 0;
-            for (std::size_t i = 0; i < drawn.size(); ++i) {
-                for (int shift : {0, 8, 16}) {
-                    toWanted += std::labs(long((want[i] >> shift) & 0xFF) - long((drawn[i] >> shift) & 0xFF));
-                    toOther += std::labs(long((not_[i] >> shift) & 0xFF) - long((drawn[i] >> shift) & 0xFF));
-                }
-            }
-            return toWanted < toOther;
-        });
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace testbed {
@@ -56,6 +57,31 @@ class KelvarinTest : public ::testing::Test {
         app.focus(comboId);
         app.setComboText(comboId, text);
         app.focus(IDC_APPLY);
+    }
+
+    // Whether the preview square shows `expected` rather than `other`: its
+    // pixels are nearer to the one than to the other.
+    bool previewShows(HICON expected, HICON other) {
+        RECT square{};
+        GetWindowRect(app.control(IDC_PREVIEW), &square);
+        const auto want = iconPixels(expected);
+        const auto unwanted = iconPixels(other);
+        const auto channelDistance = [](std::uint32_t a, std::uint32_t b) {
+            long sum = 0;
+            for (int shift : {0, 8, 16}) {
+                sum += std::labs(long((a >> shift) & 0xFF) - long((b >> shift) & 0xFF));
+            }
+            return sum;
+        };
+        return waitFor([&] {
+            const auto drawn = app.screenPixels(RECT{square.left, square.top, square.left + 32, square.top + 32});
+            long toWanted = 0, toOther = 0;
+            for (std::size_t i = 0; i < drawn.size(); ++i) {
+                toWanted += channelDistance(want[i], drawn[i]);
+                toOther += channelDistance(unwanted[i], drawn[i]);
+            }
+            return toWanted < toOther;
+        });
     }
 
     KelvarinApp app;

@@ -49,6 +49,7 @@ struct WindowSearch {
     std::string title;  // empty: any
     HWND exclude;
     HWND found;
+    int withControl;  // 0: any
 };
 
 std::string windowText(HWND window) {
@@ -74,12 +75,15 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
     if (!search->title.empty() && windowText(window) != search->title) {
         return TRUE;
     }
+    if (search->withControl != 0 && GetDlgItem(window, search->withControl) == nullptr) {
+        return TRUE;
+    }
     search->found = window;
     return FALSE;
 }
 
-HWND findWindow(DWORD processId, const std::string& title, HWND exclude = nullptr) {
-    WindowSearch search{processId, "#32770", title, exclude, nullptr};
+HWND findWindow(DWORD processId, const std::string& title, HWND exclude = nullptr, int withControl = 0) {
+    WindowSearch search{processId, "#32770", title, exclude, nullptr, withControl};
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -154,9 +158,9 @@ std::string KelvarinApp::text(HWND window) const { return windowText(window); }
 
 DWORD KelvarinApp::guiThread() const { return GetWindowThreadProcessId(main_, nullptr); }
 
-int KelvarinApp::listCount() const {
-    return static_cast<int>(SendMessageA(control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0));
-}
+int KelvarinApp::listCount() const { return itemCount(control(IDC_DRIVE_LIST)); }
+
+int KelvarinApp::itemCount(HWND list) const { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::string KelvarinApp::listItemText(int item) const {
     RemoteBuffer remote(process_.dwProcessId, sizeof(LVITEMA) + 260);
@@ -183,18 +187,26 @@ int KelvarinApp::listItemImage(int item) const {
     return query.iImage;
 }
 
-int KelvarinApp::listSelection() const {
-    return static_cast<int>(SendMessageA(control(IDC_DRIVE_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         MAKELPARAM(LVNI_SELECTED, 0)));
+int KelvarinApp::listSelection() const { return selectedItem(control(IDC_DRIVE_LIST)); }
+
+int KelvarinApp::selectedItem(HWND list) const {
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-RECT KelvarinApp::listItemRect(int item, int part) const {
+RECT KelvarinApp::listItemRect(int item, int part) const { return itemRect(control(IDC_DRIVE_LIST), item, part); }
+
+void KelvarinApp::clickItem(HWND list, int item) {
+    SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+    const RECT rect = itemRect(list, item, LVIR_ICON);
+    clickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+RECT KelvarinApp::itemRect(HWND list, int item, int part) const {
     settle();
     RemoteBuffer remote(process_.dwProcessId, sizeof(RECT));
     RECT rect{};
     rect.left = part;
     remote.write(&rect, sizeof rect);
-    const HWND list = control(IDC_DRIVE_LIST);
     SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote.address()));
     remote.read(&rect, sizeof rect);
     MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
@@ -217,15 +229,19 @@ void KelvarinApp::clearListSelection() {
 }
 
 std::vector<std::string> KelvarinApp::comboItems(int id) const {
+    // Wide messages: Wine hands a narrow CB_GETLBTEXT from another process
+    // back as UTF-16.
     std::vector<std::string> items;
     const HWND combo = control(id);
-    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char item[1024] = {};
-        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < static_cast<LRESULT>(sizeof item)) {
-            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        wchar_t item[1024] = {};
+        if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 1024) {
+            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
         }
-        items.push_back(item);
+        char narrow[2048] = {};
+        WideCharToMultiByte(932, 0, item, -1, narrow, sizeof narrow, nullptr, nullptr);
+        items.push_back(narrow);
     }
     return items;
 }
@@ -257,14 +273,22 @@ void KelvarinApp::bringToFront() {
     AttachThreadInput(self, guiThread(), FALSE);
 }
 
-void KelvarinApp::focus(int id) {
+void KelvarinApp::focus(int id) { focusWindow(control(id)); }
+
+void KelvarinApp::focusWindow(HWND window) {
     const DWORD self = GetCurrentThreadId();
     AttachThreadInput(self, guiThread(), TRUE);
-    SetFocus(control(id));
+    SetFocus(window);
     AttachThreadInput(self, guiThread(), FALSE);
     settle();
     // A combo box takes the focus in its edit field.
-    waitFor([&] { return focused() == control(id) || IsChild(control(id), focused()); }, 2000);
+    waitFor([&] { return focused() == window || IsChild(window, focused()); }, 2000);
+}
+
+void KelvarinApp::clickCentre(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    clickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
 HWND KelvarinApp::focused() const {
@@ -375,9 +399,10 @@ MessageBoxSeen KelvarinApp::waitForMessageBox(int timeoutMs, const std::string& 
     return seen;
 }
 
-HWND KelvarinApp::waitForDialog(const std::string& title, int timeoutMs) const {
+HWND KelvarinApp::waitForDialog(const std::string& title, int timeoutMs, int withControl) const {
     HWND found = nullptr;
-    waitFor([&] { return (found = findWindow(process_.dwProcessId, title, main_)) != nullptr; }, timeoutMs);
+    waitFor([&] { return (found = findWindow(process_.dwProcessId, title, main_, withControl)) != nullptr; },
+            timeoutMs);
     return found;
 }
 

@@ -56,6 +56,12 @@ class KelvarinApp {
     // list, so no click there selects nothing; the state is set directly.
     void clearListSelection();
 
+    // Any list view of Kelvarin's (the icon picker's too).
+    int itemCount(HWND list) const;
+    int selectedItem(HWND list) const;
+    RECT itemRect(HWND list, int item, int part = LVIR_BOUNDS) const;  // screen coordinates
+    void clickItem(HWND list, int item);  // scrolled into view first
+
     // Combo boxes.
     std::vector<std::string> comboItems(int id) const;
     int comboSelection(int id) const;
@@ -68,6 +74,8 @@ class KelvarinApp {
     // Input.
     void bringToFront();
     void focus(int id);          // returns once the control has the focus
+    void focusWindow(HWND window);
+    void clickCentre(HWND window);  // a real click, e.g. on a button
     HWND focused() const;        // the window with the keyboard focus in Kelvarin
     void clickAt(POINT screen);
     void moveMouseTo(POINT screen);
@@ -79,7 +87,8 @@ class KelvarinApp {
 
     // Message boxes (and other dialogs) owned by this process's windows.
     MessageBoxSeen waitForMessageBox(int timeoutMs = 5000, const std::string& title = {});
-    HWND waitForDialog(const std::string& title, int timeoutMs = 5000) const;
+    // A dialog by title (empty: any) and, where given, a control it holds.
+    HWND waitForDialog(const std::string& title, int timeoutMs = 5000, int withControl = 0) const;
     void answer(const MessageBoxSeen& box, int button);
     bool noMessageBoxFor(int ms);
 
