@@ -9,7 +9,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <memory>
+#include <optional>
 
 namespace kelvarin {
 
@@ -18,7 +18,7 @@ namespace {
 // Exists from WM_INITDIALOG to WM_CLOSE; notifications outside that time
 // (such as a combo box losing the focus while the window goes away) find
 // none and are ignored.
-std::unique_ptr<DriveEditor> g_editor;
+std::optional<DriveEditor> g_editor;
 
 HINSTANCE moduleOf(HWND window) {
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
@@ -139,7 +139,7 @@ void closeWindow(HWND window) {
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        g_editor = std::make_unique<DriveEditor>(window);
+        g_editor.emplace(window);
         return TRUE;
     case WM_PAINT:
         paintPreview(window);

@@ -1,9 +1,9 @@
 #include "common/text.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdarg>
-#include <cstdio>
 
 namespace kelvarin {
 
@@ -40,14 +40,16 @@ std::size_t copyText(char* dest, std::size_t capacity, const char* source) {
 }
 
 std::size_t formatText(char* dest, std::size_t capacity, const char* format, ...) {
-    char scratch[1024];
+    // The platform's bounded formatter: the program formats only texts and
+    // integers, and the C runtime's printf would bring its floating-point
+    // code into the executable. The result is cut again on a character
+    // boundary, which the formatter does not know about.
+    char scratch[1024] = {};
     va_list args;
     va_start(args, format);
-    const int written = std::vsnprintf(scratch, sizeof scratch, format, args);
+    wvnsprintfA(scratch, sizeof scratch, format, args);
     va_end(args);
-    if (written < 0) {
-        scratch[0] = '\0';
-    }
+    scratch[sizeof scratch - 1] = '\0';
     return copyText(dest, capacity, scratch);
 }
 

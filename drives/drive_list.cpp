@@ -49,11 +49,14 @@ void DriveList::storeBack(int position, const DriveRecord& value) {
     record->prev = prev;
 }
 
-DriveList& driveList() {
-    // Deliberately never destroyed: records and their icons live until the
-    // process ends, and nothing must run against them during shutdown.
-    static DriveList* const list = new DriveList;
-    return *list;
-}
+namespace {
+
+// Records and their icons live until the process ends; the list needs no
+// destructor and is ready before any code runs.
+DriveList g_driveList;
+
+} // namespace
+
+DriveList& driveList() { return g_driveList; }
 
 } // namespace kelvarin

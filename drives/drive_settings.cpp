@@ -6,8 +6,6 @@
 
 #include <shellapi.h>
 
-#include <string>
-
 namespace kelvarin {
 
 const char kSettingsKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
@@ -50,13 +48,15 @@ bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t c
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
         return false;
     }
-    // The value is read into a scratch buffer of the same size: on failure
-    // (too large) the platform may leave any bytes in it, and dest must stay
-    // empty.
-    std::vector<char> scratch(capacity, '\0');
+    // The value is read into a scratch buffer: on failure (too large) the
+    // platform may leave any bytes in it, and dest must stay empty.
+    char scratch[MAX_PATH + 1] = {};
+    if (capacity > MAX_PATH) {
+        capacity = MAX_PATH;
+    }
     DWORD size = static_cast<DWORD>(capacity);
-    if (RegQueryValueExA(key.get(), nullptr, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(scratch.data()), &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(scratch), &size) !=
+        ERROR_SUCCESS) {
         return false;
     }
     if (size > capacity) {
@@ -71,7 +71,7 @@ bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t c
     if (!terminated) {
         scratch[size] = '\0';
     }
-    copyText(dest, capacity, scratch.data());
+    copyText(dest, capacity, scratch);
     return true;
 }
 
@@ -129,8 +129,11 @@ void labelFromDisplayName(const char* displayName, char letter, char (&label)[25
     }
     // The name part can be longer than the label field; copyText cuts it on
     // a character boundary.
-    const std::string name(displayName, length - 5);
-    copyText(label, name.c_str());
+    char name[sizeof label + 1];
+    const std::size_t nameLength = length - 5 < sizeof name - 1 ? length - 5 : sizeof name - 1;
+    CopyMemory(name, displayName, nameLength);
+    name[nameLength] = '\0';
+    copyText(label, name);
 }
 
 void readDriveSettings(DriveRecord& record) {
@@ -173,12 +176,18 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         DriveRecord record{};
         copyText(record.rootPath, root);
         readDriveSettings(record);
-        list.append(new DriveRecord(record));
+        // Records stay for the life of the process and are never freed.
+        auto* stored = static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
+        if (stored == nullptr) {
+            continue;
+        }
+        *stored = record;
+        list.append(stored);
         ++count;
     }
 
-    arrays.dirtyFlags.assign(static_cast<std::size_t>(count), 0);
-    arrays.snapshots.assign(static_cast<std::size_t>(count), DriveRecord{});
+    arrays.dirtyFlags.reset(static_cast<std::size_t>(count));
+    arrays.snapshots.reset(static_cast<std::size_t>(count));
     return 1;
 }
 

@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
+#include "common/heap_array.h"
+
 #include <cstddef>
-#include <vector>
 
 namespace kelvarin {
 
@@ -23,8 +24,8 @@ extern const char kFixedDiskTypeName[];
 
 // The editor's per-drive state, one entry per drive, in list order.
 struct PerDriveArrays {
-    std::vector<int> dirtyFlags;
-    std::vector<DriveRecord> snapshots;
+    HeapArray<int> dirtyFlags;
+    HeapArray<DriveRecord> snapshots;
 };
 
 // Where the drive roots come from; the system's query unless a caller (a test)

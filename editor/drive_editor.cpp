@@ -82,15 +82,14 @@ int DriveEditor::initialize() {
 }
 
 void DriveEditor::destroy() {
-    arrays_.dirtyFlags.clear();
-    arrays_.dirtyFlags.shrink_to_fit();
-    arrays_.snapshots.clear();
-    arrays_.snapshots.shrink_to_fit();
+    arrays_.dirtyFlags.reset();
+    arrays_.snapshots.reset();
     releasePreview();
 }
 
 bool DriveEditor::isDrive(int position) const {
-    return position >= 0 && static_cast<std::size_t>(position) < arrays_.dirtyFlags.size();
+    return position >= 0 && static_cast<std::size_t>(position) < arrays_.dirtyFlags.size() &&
+           static_cast<std::size_t>(position) < arrays_.snapshots.size();
 }
 
 int DriveEditor::selectedDrive() const {

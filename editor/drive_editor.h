@@ -8,8 +8,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <vector>
-
 namespace kelvarin {
 
 class DriveEditor {

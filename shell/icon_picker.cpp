@@ -4,8 +4,6 @@
 #include "common/unique_handle.h"
 #include "shell/icon_picker_dialog.h"
 
-#include <vector>
-
 namespace kelvarin {
 
 namespace {
@@ -14,10 +12,15 @@ constexpr int kNtFamily = 6;
 constexpr int kWin9xFamily = 8;
 constexpr UINT kPickerCapacity = MAX_PATH;
 
+// A narrow path as the shell's picker may return it: a path of 259 wide
+// characters can need twice as many bytes, and a 9x picker that wrongly
+// writes wide characters into the narrow buffer needs as much room.
+using ChosenPath = char[2 * kPickerCapacity + 2];
+
 // Runs the shell's picker on a copy of the starting file and index. Returns
 // its raw result; on 1, chosenPath (narrow) and chosenIndex hold the choice.
 int runShellPicker(HWND owner, ShellIconPicker picker, int family, const char* start, int startIndex,
-                   std::vector<char>& chosenPath, int& chosenIndex) {
+                   ChosenPath& chosenPath, int& chosenIndex) {
     chosenIndex = startIndex;
     if (family == kNtFamily) {
         WCHAR wide[kPickerCapacity] = {};
@@ -25,17 +28,17 @@ int runShellPicker(HWND owner, ShellIconPicker picker, int family, const char* s
         wide[kPickerCapacity - 1] = L'\0';
         const int result = picker(owner, wide, kPickerCapacity, &chosenIndex);
         wide[kPickerCapacity - 1] = L'\0';
-        // A path of 259 wide characters can need twice as many bytes.
-        chosenPath.assign(2 * kPickerCapacity + 2, '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, chosenPath.data(),
-                            static_cast<int>(chosenPath.size()) - 2, nullptr, nullptr);
+        ZeroMemory(chosenPath, sizeof chosenPath);
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, chosenPath, sizeof chosenPath - 2, nullptr, nullptr);
         return result;
     }
-    // The narrow buffer is twice the capacity the picker is told, so even a
-    // picker that writes wide characters into it stays inside.
-    chosenPath.assign(2 * kPickerCapacity + 2, '\0');
-    copyText(chosenPath.data(), kPickerCapacity, start);
-    return picker(owner, chosenPath.data(), kPickerCapacity, &chosenIndex);
+    // The picker is told the capacity of a path, not of the buffer.
+    ZeroMemory(chosenPath, sizeof chosenPath);
+    copyText(chosenPath, kPickerCapacity, start);
+    const int result = picker(owner, chosenPath, kPickerCapacity, &chosenIndex);
+    chosenPath[sizeof chosenPath - 2] = '\0';
+    chosenPath[sizeof chosenPath - 1] = '\0';
+    return result;
 }
 
 } // namespace
@@ -81,17 +84,17 @@ int pickIconFileWith(HWND owner, char* path, int capacity, int* index, int famil
     }
 
     if (shellPicker != nullptr && (family == kNtFamily || family == kWin9xFamily)) {
-        std::vector<char> chosen;
+        ChosenPath chosen = {};
         int chosenIndex = *index;
         const int result = runShellPicker(owner, shellPicker, family, start, *index, chosen, chosenIndex);
         if (result == 1) {
             // A chosen path longer than the caller's buffer would name
             // another file once cut; it counts as no choice.
-            if (boundedTextLength(chosen.data(), chosen.size()) >= static_cast<std::size_t>(capacity)) {
+            if (boundedTextLength(chosen, sizeof chosen) >= static_cast<std::size_t>(capacity)) {
                 path[0] = '\0';
                 return 0;
             }
-            copyText(path, static_cast<std::size_t>(capacity), chosen.data());
+            copyText(path, static_cast<std::size_t>(capacity), chosen);
             *index = chosenIndex;
             return 1;
         }

@@ -1,5 +1,6 @@
 #include "shell/icon_picker_dialog.h"
 
+#include "common/heap_array.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "res/resource.h"
@@ -7,8 +8,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
-
-#include <vector>
 
 namespace kelvarin {
 
@@ -56,12 +55,13 @@ int loadIcons(HWND dialog, const char* file, int preferred) {
     const UINT reported = ExtractIconExA(file, -1, nullptr, nullptr, 0);
     const int count = reported == UINT_MAX ? 0 : static_cast<int>(reported);
     if (count > 0) {
-        std::vector<HICON> icons(static_cast<std::size_t>(count), nullptr);
-        const UINT extracted = ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count));
+        HeapArray<HICON> icons(static_cast<std::size_t>(count));
+        const UINT extracted =
+            icons.empty() ? 0 : ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count));
         // Every icon keeps its own slot, blank where it could not be had.
         ImageList_SetImageCount(images, static_cast<UINT>(count));
         for (int i = 0; i < count; ++i) {
-            unique_hicon icon(extracted != UINT_MAX ? icons[static_cast<std::size_t>(i)] : nullptr);
+            unique_hicon icon(extracted != UINT_MAX && !icons.empty() ? icons[static_cast<std::size_t>(i)] : nullptr);
             if (icon) {
                 ImageList_ReplaceIcon(images, i, icon.get());
             }
