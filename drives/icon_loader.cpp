@@ -22,9 +22,10 @@ HICON extractLargeIcon(const char* file, int index) {
 }
 
 HICON shellIcon(const char* path) {
+    // Only the icon is asked for: the system image list index would cost a
+    // second lookup per drive at start-up and is never used.
     SHFILEINFOA info{};
-    if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SYSICONINDEX | SHGFI_LARGEICON) ==
-        0) {
+    if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON) == 0) {
         return nullptr;
     }
     return info.hIcon;

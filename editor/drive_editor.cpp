@@ -31,8 +31,8 @@ HBRUSH classBackgroundBrush(HWND window) {
 
 } // namespace
 
-DriveEditor::DriveEditor(HWND dialog)
-    : dialog_(dialog), listView_(GetDlgItem(dialog, IDC_DRIVE_LIST)) {
+DriveEditor::DriveEditor(HWND dialog, DriveList& drives)
+    : dialog_(dialog), listView_(GetDlgItem(dialog, IDC_DRIVE_LIST)), drives_(drives) {
     initialize();
 }
 
@@ -40,7 +40,7 @@ DriveEditor::~DriveEditor() { releasePreview(); }
 
 int DriveEditor::initialize() {
     SetWindowTextA(dialog_, kProductName);
-    DriveList& drives = driveList();
+    DriveList& drives = drives_;
     enumerateDrives(drives, arrays_);
 
     // The caption and the task switcher take the small image of the icon.
@@ -135,7 +135,7 @@ void DriveEditor::onListClick(HWND /*listView*/) {
         return;
     }
     currentIndex_ = selected;
-    showRecord(driveList().at(selected));
+    showRecord(drives_.at(selected));
 }
 
 void DriveEditor::onListItemChanged(const NMLISTVIEW& change) {
@@ -148,19 +148,30 @@ void DriveEditor::onListItemChanged(const NMLISTVIEW& change) {
 }
 
 void DriveEditor::commitCurrentEdits() {
-    DriveList& drives = driveList();
+    DriveList& drives = drives_;
     if (currentIndex_ < 0 || currentIndex_ >= drives.count()) {
         return;
     }
     DriveRecord record = drives.at(currentIndex_);
     const HICON oldIcon = record.icon;
+    char oldLocation[kIconLocationCapacity];
+    copyText(oldLocation, record.iconLocation);
 
     readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
     readControlText(IDC_LABEL, record.label, kLabelCapacity);
     readControlText(IDC_TYPE_NAME, record.typeName, kTypeNameCapacity);
-    record.icon = loadIconFromLocation(record.iconLocation[0] != '\0' ? record.iconLocation
-                                                                      : record.rootPath);
+    // Every switch between drives commits the one shown; its icon is loaded
+    // again only when its location changed, so browsing the drives does not
+    // reload (and churn) an icon per click.
+    const bool sameIcon = oldIcon != nullptr && lstrcmpA(oldLocation, record.iconLocation) == 0;
+    if (!sameIcon) {
+        record.icon = loadIconFromLocation(record.iconLocation[0] != '\0' ? record.iconLocation
+                                                                          : record.rootPath);
+    }
     drives.storeBack(currentIndex_, record);
+    if (sameIcon) {
+        return;
+    }
 
     // The preview may be borrowing the icon released here; it moves on to
     // the record's new icon and never touches the old one again.
@@ -220,7 +231,7 @@ void DriveEditor::onComboSetFocus() {
     if (!isDrive(selected)) {
         return;
     }
-    const DriveRecord record = driveList().at(selected);
+    const DriveRecord record = drives_.at(selected);
     DriveRecord& snapshot = arrays_.snapshots[static_cast<std::size_t>(selected)];
     copyText(snapshot.label, record.label);
     copyText(snapshot.iconLocation, record.iconLocation);
@@ -258,7 +269,7 @@ void DriveEditor::onComboSelChange(int comboId) {
             SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0) < kIconLocationCapacity) {
             SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
         }
-        const DriveRecord record = driveList().at(selected);
+        const DriveRecord record = drives_.at(selected);
         setOwnedPreview(loadIconFromLocation(text[0] != '\0' ? text : record.rootPath));
         arrays_.dirtyFlags[index] = 1;
         repaintPreview();
@@ -282,7 +293,7 @@ int DriveEditor::showApplyMenu(int menuId) {
 }
 
 void DriveEditor::applyChanges(int position, int command) {
-    DriveList& drives = driveList();
+    DriveList& drives = drives_;
     // The fields belong to the selected drive, or, with none selected (a
     // click on empty space), still to the drive they show; a marked drive's
     // fields are what gets written.
@@ -319,7 +330,7 @@ DriveEditor::ApplyResult DriveEditor::applyOne(int position) {
     if (!isDrive(position)) {
         return ApplyResult::Declined;
     }
-    const DriveRecord values = driveList().at(position);
+    const DriveRecord values = drives_.at(position);
     const char letter = values.rootPath[0];
 
     char question[128];
@@ -353,7 +364,7 @@ void DriveEditor::browseForIcon() {
     if (!isDrive(selected)) {
         return;
     }
-    DriveRecord record = driveList().at(selected);
+    DriveRecord record = drives_.at(selected);
     char path[MAX_PATH] = {};
     int index = 0;
     pickIconFile(dialog_, path, sizeof path, &index);

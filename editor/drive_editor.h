@@ -12,8 +12,9 @@ namespace kelvarin {
 
 class DriveEditor {
   public:
-    // Takes the main window and fills it (initialize).
-    explicit DriveEditor(HWND dialog);
+    // Takes the main window and fills it (initialize) with the drives read
+    // into `drives`: the process-wide list, or a list of a test's own.
+    explicit DriveEditor(HWND dialog, DriveList& drives = driveList());
     ~DriveEditor();
     DriveEditor(const DriveEditor&) = delete;
     DriveEditor& operator=(const DriveEditor&) = delete;
@@ -62,6 +63,7 @@ class DriveEditor {
     int currentIndex_ = -1;
     HWND listView_;
     PerDriveArrays arrays_;
+    DriveList& drives_;
 };
 
 } // namespace kelvarin
