@@ -9,11 +9,14 @@
 #       screenshot of the window is saved and its path printed, and the
 #       program is ended.
 #
-#   scripts/testbed.sh BUILD_DIR run COMMAND...
+#   [KELVARIN_ALL_DRIVES=1] scripts/testbed.sh BUILD_DIR run COMMAND...
 #       Makes the template prefix if it is missing, lays a fresh copy of it,
 #       starts Xvfb and one wineserver for the whole command, runs COMMAND
 #       with WINEPREFIX and DISPLAY set, and shuts both down afterwards, also
 #       when the command fails. Exits with the command's status.
+#
+# With KELVARIN_ALL_DRIVES=1 (the benchmarks) every other letter, A to Y,
+# is mapped too, with the types taking turns.
 #
 # Drives of the test prefix (folders under BUILD_DIR/testbed/run/drives):
 #   C: fixed (the prefix's drive_c)   D: CD-ROM     E: removable (floppy)
@@ -144,6 +147,20 @@ lay_prefix() {
   ln -sfn "$drives/ramdisk" "$prefix/dosdevices/h:"
 }
 
+# Maps every free letter from A to Y; Wine reads drive types when its server
+# starts, so the server is restarted afterwards.
+map_every_letter() {
+  local prefix=$1 types=(hd cdrom floppy network ramdisk) n=0 letter
+  for letter in a b i j k l m n o p q r s t u v w x y; do
+    mkdir -p "$prefix/drives/extra-$letter"
+    ln -sfn "$prefix/drives/extra-$letter" "$prefix/dosdevices/$letter:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "${types[n % 5]}" /f >/dev/null 2>&1
+    n=$((n + 1))
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+}
+
 case "$action" in
   app)
     app="$bed/app"
@@ -173,6 +190,9 @@ case "$action" in
     lay_prefix "$run"
     export WINEPREFIX="$run"
     export KELVARIN_TESTBED="$run"
+    if [ "${KELVARIN_ALL_DRIVES:-}" = 1 ]; then
+      map_every_letter "$run"
+    fi
     # One server for the whole run: a cold Wine start costs seconds.
     wineserver -p
     wine wineboot >/dev/null 2>&1 || true
