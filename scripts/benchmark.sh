@@ -38,6 +38,9 @@ probe=build/bench/memory-probe
 rm -rf "$probe"
 mkdir -p "$probe"
 KELVARIN_ALL_DRIVES=1 scripts/testbed.sh build run bash -c "
+  echo '-- where reading the drives spends its time (a fresh process, cold shell)'
+  wine build/bin/kelvarin_bench.exe profile 2>/dev/null | iconv -f cp932 -t utf-8
+  echo
   wine build/bin/kelvarin_bench.exe startup $runs 2>/dev/null | iconv -f cp932 -t utf-8
   echo
   scripts/bench-memory-probe.sh $probe &
