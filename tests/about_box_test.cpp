@@ -9,21 +9,6 @@ namespace {
 
 std::string openedLog() { return binDir() + "\\..\\test-temp\\opened-urls.txt"; }
 
-std::string readAll(const std::string& path) {
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return text;
-    }
-    char chunk[1024];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        text.append(chunk, read);
-    }
-    CloseHandle(file);
-    return text;
-}
 
 void registerRecorder() {
     const std::string command = "\"" + binDir() + "\\url_recorder.exe\" \"%1\"";
@@ -91,9 +76,9 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndLinksThatOpenTheirAddressesOnce) {
     app.clickAt(centreOf(mail));
     const std::string expected =
         std::string(kelvarin::kSiteAddress) + "\n" + "mailto:" + kelvarin::kMailAddress + "\n";
-    EXPECT_TRUE(waitFor([&] { return readAll(openedLog()) == expected; }, 8000)) << readAll(openedLog());
+    EXPECT_TRUE(waitFor([&] { return readFileBytes(openedLog()) == expected; }, 8000)) << readFileBytes(openedLog());
     Sleep(1000);
-    EXPECT_EQ(expected, readAll(openedLog()));
+    EXPECT_EQ(expected, readFileBytes(openedLog()));
 }
 
 // Wine hands another process's cursor to GetCursorInfo under a new handle

@@ -6,21 +6,6 @@ using namespace testbed;
 
 namespace {
 
-std::string readBytes(const std::string& path) {
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return bytes;
-    }
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        bytes.append(chunk, read);
-    }
-    CloseHandle(file);
-    return bytes;
-}
 
 // The registry editor writes UTF-16 with a byte-order mark; as code page 932.
 std::string asText(const std::string& bytes) {
@@ -54,16 +39,16 @@ TEST_F(SettingsExportTest, ExportsThroughTheRegistryEditorAndAsksBeforeOverwriti
 
     app.postCommand(ID_FILE_EXPORT);
     expectBox("ドライブ情報をregファイルに書き出しますか？", IDOK);
-    ASSERT_TRUE(waitFor([&] { return readBytes(exported()).size() > 0; }, 15000)) << "no DriveInfo.reg";
+    ASSERT_TRUE(waitFor([&] { return readFileBytes(exported()).size() > 0; }, 15000)) << "no DriveInfo.reg";
     Sleep(500);  // the registry editor may still be writing
-    const std::string text = asText(readBytes(exported()));
+    const std::string text = asText(readFileBytes(exported()));
     EXPECT_NE(std::string::npos,
               text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\E\\DefaultLabel]"))
         << utf8(text);
     EXPECT_NE(std::string::npos, text.find("@=\"書出テスト\"")) << utf8(text);
 
     // Present: a second question; Cancel there leaves the file as it was.
-    const std::string before = readBytes(exported());
+    const std::string before = readFileBytes(exported());
     app.postCommand(ID_FILE_EXPORT);
     expectBox("ドライブ情報をregファイルに書き出しますか？", IDOK);
     expectBox("DriveInfo.regを上書きしますか？", IDCANCEL);
@@ -72,5 +57,5 @@ TEST_F(SettingsExportTest, ExportsThroughTheRegistryEditorAndAsksBeforeOverwriti
     expectBox("ドライブ情報をregファイルに書き出しますか？", IDCANCEL);
     EXPECT_TRUE(app.noMessageBoxFor(700));
     Sleep(1500);
-    EXPECT_EQ(before, readBytes(exported()));
+    EXPECT_EQ(before, readFileBytes(exported()));
 }

@@ -45,6 +45,10 @@ void writeFileBytes(const std::string& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
+} // namespace
+
+std::string utf8(const std::string& cp932) { return convert(cp932, 932, CP_UTF8); }
+
 std::string readFileBytes(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -61,9 +65,6 @@ std::string readFileBytes(const std::string& path) {
     return bytes;
 }
 
-} // namespace
-
-std::string utf8(const std::string& cp932) { return convert(cp932, 932, CP_UTF8); }
 
 std::string binDir() {
     char path[MAX_PATH] = {};
@@ -182,14 +183,11 @@ std::string volumeLabelFile(char letter) {
     return convert(label, CP_UTF8, 932);
 }
 
-std::vector<std::uint32_t> iconPixels(HICON icon) {
-    if (icon == nullptr) {
-        return {};
-    }
+std::vector<std::uint32_t> renderPixels(int width, int height, const std::function<void(HDC)>& draw) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 32;
-    info.bmiHeader.biHeight = -32;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
@@ -197,12 +195,10 @@ std::vector<std::uint32_t> iconPixels(HICON icon) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT all{0, 0, 32, 32};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(memory, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    draw(memory);
     GdiFlush();
     std::vector<std::uint32_t> pixels(static_cast<const std::uint32_t*>(bits),
-                                      static_cast<const std::uint32_t*>(bits) + 32 * 32);
+                                      static_cast<const std::uint32_t*>(bits) + width * height);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -211,6 +207,17 @@ std::vector<std::uint32_t> iconPixels(HICON icon) {
         pixel &= 0x00FFFFFF;
     }
     return pixels;
+}
+
+std::vector<std::uint32_t> iconPixels(HICON icon) {
+    if (icon == nullptr) {
+        return {};
+    }
+    return renderPixels(32, 32, [&](HDC target) {
+        RECT all{0, 0, 32, 32};
+        FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        DrawIconEx(target, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    });
 }
 
 namespace {

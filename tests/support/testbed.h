@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,8 +45,14 @@ void writeStoredText(char letter, const char* subkey, const std::string& text);
 // non-volatile subkey below it fails.
 void makeLetterKeyVolatile(char letter);
 
+// A whole file's bytes; empty when it cannot be read.
+std::string readFileBytes(const std::string& path);
+
 // The label Wine keeps for a drive (its .windows-label file), in code page 932.
 std::string volumeLabelFile(char letter);
+
+// Pixels (0x00RRGGBB, top-down rows) of what draw paints on a blank bitmap.
+std::vector<std::uint32_t> renderPixels(int width, int height, const std::function<void(HDC)>& draw);
 
 // Pixels of an icon drawn at 32 x 32 on white; empty for no icon.
 std::vector<std::uint32_t> iconPixels(HICON icon);

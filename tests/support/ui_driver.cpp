@@ -425,31 +425,11 @@ void KelvarinApp::answer(const MessageBoxSeen& box, int button) {
 bool KelvarinApp::noMessageBoxFor(int ms) { return !waitForMessageBox(ms); }
 
 std::vector<std::uint32_t> KelvarinApp::screenPixels(const RECT& rect) const {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    std::vector<std::uint32_t> pixels(static_cast<const std::uint32_t*>(bits),
-                                      static_cast<const std::uint32_t*>(bits) + width * height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    for (auto& pixel : pixels) {
-        pixel &= 0x00FFFFFF;
-    }
-    return pixels;
+    return renderPixels(rect.right - rect.left, rect.bottom - rect.top, [&](HDC target) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(target, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
 }
 
 std::string KelvarinApp::screenshot(HWND window, const std::string& name) const {
