@@ -6,9 +6,9 @@ set -euo pipefail
 need_pkgs=(
   cmake ninja-build make
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32 xvfb xauth x11-utils imagemagick
+  wine wine32 xvfb imagemagick procps
   fonts-ipafont-gothic fonts-wine
-  locales googletest zip
+  locales googletest
 )
 
 missing=()
