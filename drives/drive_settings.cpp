@@ -179,6 +179,9 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         // Records stay for the life of the process and are never freed.
         auto* stored = static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
         if (stored == nullptr) {
+            if (record.icon != nullptr) {
+                DestroyIcon(record.icon);
+            }
             continue;
         }
         *stored = record;

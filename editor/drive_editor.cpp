@@ -40,15 +40,14 @@ DriveEditor::~DriveEditor() { releasePreview(); }
 
 int DriveEditor::initialize() {
     SetWindowTextA(dialog_, kProductName);
-    DriveList& drives = drives_;
-    enumerateDrives(drives, arrays_);
+    enumerateDrives(drives_, arrays_);
 
     // The caption and the task switcher take the small image of the icon.
     HICON appIcon = static_cast<HICON>(LoadImageA(moduleOf(dialog_), MAKEINTRESOURCEA(IDI_APP),
                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
 
-    const int count = drives.count();
+    const int count = drives_.count();
     if (count == 0) {
         return 0;
     }
@@ -60,7 +59,7 @@ int DriveEditor::initialize() {
     // loaded keeps a blank image instead of shifting the following ones.
     ImageList_SetImageCount(images.get(), static_cast<UINT>(count));
     for (int i = 0; i < count; ++i) {
-        const DriveRecord record = drives.at(i);
+        const DriveRecord record = drives_.at(i);
         if (record.icon != nullptr) {
             ImageList_ReplaceIcon(images.get(), i, record.icon);
         }
@@ -70,7 +69,7 @@ int DriveEditor::initialize() {
                  reinterpret_cast<LPARAM>(images.release()));
 
     for (int i = 0; i < count; ++i) {
-        DriveRecord record = drives.at(i);
+        DriveRecord record = drives_.at(i);
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
@@ -148,11 +147,10 @@ void DriveEditor::onListItemChanged(const NMLISTVIEW& change) {
 }
 
 void DriveEditor::commitCurrentEdits() {
-    DriveList& drives = drives_;
-    if (currentIndex_ < 0 || currentIndex_ >= drives.count()) {
+    if (currentIndex_ < 0 || currentIndex_ >= drives_.count()) {
         return;
     }
-    DriveRecord record = drives.at(currentIndex_);
+    DriveRecord record = drives_.at(currentIndex_);
     const HICON oldIcon = record.icon;
     char oldLocation[kIconLocationCapacity];
     copyText(oldLocation, record.iconLocation);
@@ -168,7 +166,7 @@ void DriveEditor::commitCurrentEdits() {
         record.icon = loadIconFromLocation(record.iconLocation[0] != '\0' ? record.iconLocation
                                                                           : record.rootPath);
     }
-    drives.storeBack(currentIndex_, record);
+    drives_.storeBack(currentIndex_, record);
     if (sameIcon) {
         return;
     }
@@ -293,21 +291,20 @@ int DriveEditor::showApplyMenu(int menuId) {
 }
 
 void DriveEditor::applyChanges(int position, int command) {
-    DriveList& drives = drives_;
     // The fields belong to the selected drive, or, with none selected (a
     // click on empty space), still to the drive they show; a marked drive's
     // fields are what gets written.
     const int selected = selectedDrive();
     const int shown = selected >= 0 ? selected : currentIndex_;
     if (isDrive(shown) && arrays_.dirtyFlags[static_cast<std::size_t>(shown)] == 1) {
-        DriveRecord record = drives.at(shown);
+        DriveRecord record = drives_.at(shown);
         readControlText(IDC_LABEL, record.label, kLabelCapacity);
         readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
-        drives.storeBack(shown, record);
+        drives_.storeBack(shown, record);
     }
 
     if (command == ID_APPLY_ALL) {
-        const int count = drives.count();
+        const int count = drives_.count();
         for (int k = 0; k < count && isDrive(k); ++k) {
             const auto index = static_cast<std::size_t>(k);
             if (arrays_.dirtyFlags[index] != 1) {

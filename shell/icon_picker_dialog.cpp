@@ -56,12 +56,12 @@ int loadIcons(HWND dialog, const char* file, int preferred) {
     const int count = reported == UINT_MAX ? 0 : static_cast<int>(reported);
     if (count > 0) {
         HeapArray<HICON> icons(static_cast<std::size_t>(count));
-        const UINT extracted =
-            icons.empty() ? 0 : ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count));
+        const bool extracted =
+            !icons.empty() && ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count)) != UINT_MAX;
         // Every icon keeps its own slot, blank where it could not be had.
         ImageList_SetImageCount(images, static_cast<UINT>(count));
         for (int i = 0; i < count; ++i) {
-            unique_hicon icon(extracted != UINT_MAX && !icons.empty() ? icons[static_cast<std::size_t>(i)] : nullptr);
+            unique_hicon icon(extracted ? icons[static_cast<std::size_t>(i)] : nullptr);
             if (icon) {
                 ImageList_ReplaceIcon(images, i, icon.get());
             }

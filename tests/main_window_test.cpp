@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdlib>
-
 using namespace testbed;
 
 namespace {
@@ -33,22 +31,6 @@ std::vector<std::uint32_t> drawnItemIcon(KelvarinApp& app, int item) {
     return app.screenPixels(RECT{left, top, left + 32, top + 32});
 }
 
-// How far a drawn icon is from an icon drawn on white: the sum of channel
-// differences over the icon's own (non-white) pixels.
-long distance(const std::vector<std::uint32_t>& onWhite, const std::vector<std::uint32_t>& drawn) {
-    long sum = 0;
-    for (std::size_t i = 0; i < onWhite.size() && i < drawn.size(); ++i) {
-        if (onWhite[i] == 0xFFFFFF) {
-            continue;
-        }
-        for (int shift : {0, 8, 16}) {
-            sum += std::labs(static_cast<long>((onWhite[i] >> shift) & 0xFF) -
-                             static_cast<long>((drawn[i] >> shift) & 0xFF));
-        }
-    }
-    return sum;
-}
-
 } // namespace
 
 class MainWindowTest : public KelvarinTest {
@@ -71,7 +53,7 @@ TEST_F(MainWindowTest, StartsWithEveryDriveAsALargeIconAndNothingShown) {
         const auto drawn = drawnItemIcon(app, i);
         for (int j = 0; j < kDrives; ++j) {
             if (expected[j] != expected[i]) {
-                EXPECT_LT(distance(expected[i], drawn), distance(expected[j], drawn)) << kRoots[i] << " vs " << kRoots[j];
+                EXPECT_LT(pixelDistance(expected[i], drawn, true), pixelDistance(expected[j], drawn, true)) << kRoots[i] << " vs " << kRoots[j];
             }
         }
     }

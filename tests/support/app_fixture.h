@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace testbed {
@@ -66,21 +65,9 @@ class KelvarinTest : public ::testing::Test {
         GetWindowRect(app.control(IDC_PREVIEW), &square);
         const auto want = iconPixels(expected);
         const auto unwanted = iconPixels(other);
-        const auto channelDistance = [](std::uint32_t a, std::uint32_t b) {
-            long sum = 0;
-            for (int shift : {0, 8, 16}) {
-                sum += std::labs(long((a >> shift) & 0xFF) - long((b >> shift) & 0xFF));
-            }
-            return sum;
-        };
         return waitFor([&] {
             const auto drawn = app.screenPixels(RECT{square.left, square.top, square.left + 32, square.top + 32});
-            long toWanted = 0, toOther = 0;
-            for (std::size_t i = 0; i < drawn.size(); ++i) {
-                toWanted += channelDistance(want[i], drawn[i]);
-                toOther += channelDistance(unwanted[i], drawn[i]);
-            }
-            return toWanted < toOther;
+            return pixelDistance(want, drawn, false) < pixelDistance(unwanted, drawn, false);
         });
     }
 

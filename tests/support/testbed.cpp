@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace testbed {
@@ -207,6 +208,19 @@ std::vector<std::uint32_t> renderPixels(int width, int height, const std::functi
         pixel &= 0x00FFFFFF;
     }
     return pixels;
+}
+
+long pixelDistance(const std::vector<std::uint32_t>& icon, const std::vector<std::uint32_t>& drawn, bool iconOnly) {
+    long sum = 0;
+    for (std::size_t i = 0; i < icon.size() && i < drawn.size(); ++i) {
+        if (iconOnly && icon[i] == 0xFFFFFF) {
+            continue;
+        }
+        for (int shift : {0, 8, 16}) {
+            sum += std::labs(static_cast<long>((icon[i] >> shift) & 0xFF) - static_cast<long>((drawn[i] >> shift) & 0xFF));
+        }
+    }
+    return sum;
 }
 
 std::vector<std::uint32_t> iconPixels(HICON icon) {

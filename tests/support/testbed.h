@@ -57,6 +57,11 @@ std::vector<std::uint32_t> renderPixels(int width, int height, const std::functi
 // Pixels of an icon drawn at 32 x 32 on white; empty for no icon.
 std::vector<std::uint32_t> iconPixels(HICON icon);
 
+// How far drawn pixels are from an icon's pixels drawn on white (iconPixels):
+// the sum of channel differences, over the icon's own (non-white) pixels
+// only when iconOnly is set, so the background it was drawn on does not count.
+long pixelDistance(const std::vector<std::uint32_t>& icon, const std::vector<std::uint32_t>& drawn, bool iconOnly);
+
 // Writes 32-bit BGRA pixels (top-down rows) as a PNG file.
 bool writePng(const std::string& path, int width, int height, const std::vector<std::uint32_t>& pixels);
 
