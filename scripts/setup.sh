@@ -4,9 +4,10 @@
 set -euo pipefail
 
 need_pkgs=(
-  cmake ninja-build make
+  cmake ninja-build make clang-format
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32 xvfb imagemagick procps
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32 wine64 xvfb imagemagick procps
   fonts-ipafont-gothic fonts-wine
   locales googletest
 )

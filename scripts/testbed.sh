@@ -33,7 +33,22 @@ template="$bed/template"
 run="$bed/run"
 mkdir -p "$bed"
 
-export WINEARCH=win32
+# A 32-bit prefix where the kernel runs 32-bit programs; elsewhere a 64-bit
+# one, with "wine" (and every tool Debian starts through "wine-stable")
+# routed to the 64-bit loader, as Debian's wrapper would pick the 32-bit one.
+if [ "$(bash "$(dirname "$0")/wine-build.sh")" = mingw-i686 ]; then
+  export WINEARCH=win32
+else
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  shims="$bed/wine64-bin"
+  mkdir -p "$shims"
+  for tool in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shims/$tool"
+    chmod +x "$shims/$tool"
+  done
+  export PATH="$shims:$PATH"
+fi
 export WINEDEBUG=-all
 # No Mono or Gecko installers: they would ask on a display nobody watches.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -103,7 +118,7 @@ REG
 }
 
 # Raise when the template's contents change, so existing build trees remake it.
-template_version=2
+template_version="3-$WINEARCH"
 
 make_template() {
   if [ "$(cat "$template/.kelvarin-ready" 2>/dev/null)" = "$template_version" ]; then
