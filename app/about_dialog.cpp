@@ -1,7 +1,8 @@
 #include "app/about_dialog.h"
 
-#include "app/product.h"
+#include "common/product.h"
 #include "common/text.h"
+#include "common/window.h"
 #include "res/resource.h"
 
 #include <shellapi.h>
@@ -13,8 +14,8 @@ namespace {
 constexpr COLORREF kLinkColour = RGB(65, 65, 255);
 
 bool isLink(HWND dialog, HWND control) {
-    return control != nullptr &&
-           (control == GetDlgItem(dialog, IDC_SITE_LINK) || control == GetDlgItem(dialog, IDC_MAIL_LINK));
+    return control != nullptr && (control == GetDlgItem(dialog, IDC_SITE_LINK) ||
+                                  control == GetDlgItem(dialog, IDC_MAIL_LINK));
 }
 
 void onInitDialog(HWND dialog) {
@@ -30,8 +31,7 @@ INT_PTR onSetCursor(HWND dialog, HWND under) {
         return FALSE;
     }
     const HWND owner = GetParent(dialog);
-    const auto module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner != nullptr ? owner : dialog,
-                                                                       GWLP_HINSTANCE));
+    const HINSTANCE module = moduleOf(owner != nullptr ? owner : dialog);
     SetCursor(LoadCursorA(module, MAKEINTRESOURCEA(IDC_LINK_CURSOR)));
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
     return TRUE;

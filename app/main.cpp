@@ -1,6 +1,6 @@
 // Kelvarin's entry: one instance at a time, OLE around the main window.
 #include "app/main_dialog.h"
-#include "app/product.h"
+#include "common/product.h"
 #include "common/unique_handle.h"
 #include "res/resource.h"
 
@@ -8,7 +8,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int /*show*/) {
     using namespace kelvarin;
 
     {

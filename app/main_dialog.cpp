@@ -1,59 +1,98 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
-#include "app/product.h"
+#include "common/text.h"
+#include "common/window.h"
 #include "editor/drive_editor.h"
 #include "res/resource.h"
 #include "shell/settings_export.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
-#include <optional>
+#include <new>
 
 namespace kelvarin {
 
 namespace {
 
-// Exists from WM_INITDIALOG to WM_CLOSE; notifications outside that time
-// (such as a combo box losing the focus while the window goes away) find
-// none and are ignored.
-std::optional<DriveEditor> g_editor;
+// The editor lives in the window's DWLP_USER from WM_INITDIALOG to WM_CLOSE;
+// notifications outside that time (such as a combo box losing the focus
+// while the window goes away) find none and are ignored.
+DriveEditor* editorOf(HWND window) {
+    return reinterpret_cast<DriveEditor*>(GetWindowLongPtrA(window, DWLP_USER));
+}
 
-HINSTANCE moduleOf(HWND window) {
-    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+void createEditor(HWND window, LPARAM parameter) {
+    DriveList& drives = parameter != 0 ? *reinterpret_cast<DriveList*>(parameter) : driveList();
+    // From the process heap rather than operator new, whose failure path
+    // would bring the C++ exception runtime into the program.
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(DriveEditor));
+    if (memory != nullptr) {
+        auto* editor = new (memory) DriveEditor(window, drives);
+        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(editor));
+    }
+}
+
+void closeWindow(HWND window) {
+    if (DriveEditor* editor = editorOf(window)) {
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        editor->~DriveEditor();
+        HeapFree(GetProcessHeap(), 0, editor);
+    }
+    EndDialog(window, 0);
 }
 
 INT_PTR askToExit(HWND window) {
-    if (MessageBoxA(window, "終了しますか？", kProductName, MB_ICONQUESTION | MB_OKCANCEL) == IDCANCEL) {
+    if (!confirm(window, "終了しますか？")) {
         return FALSE;
     }
     SendMessageA(window, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
-void applyFromMenu(HWND window, int command) {
-    const int selected = static_cast<int>(SendDlgItemMessageA(
-        window, IDC_DRIVE_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
-    if (selected >= 0) {
-        g_editor->applyChanges(selected, command);
+// Started from a shortcut or a console elsewhere, the current directory
+// holds no read-me; the one shipped beside the program is meant then.
+void openReadMe(HWND window) {
+    char path[MAX_PATH] = "ReadMe.txt";
+    char beside[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, beside, MAX_PATH);
+    if (!PathFileExistsA(path) && length > 0 && length < MAX_PATH && PathRemoveFileSpecA(beside) &&
+        PathAppendA(beside, path)) {
+        copyText(path, beside);
     }
+    ShellExecuteA(window, "open", path, nullptr, nullptr, SW_SHOW);
 }
 
-INT_PTR onComboCommand(int id, int code) {
+INT_PTR onComboCommand(DriveEditor& editor, int id, int code) {
     switch (code) {
     case CBN_SELCHANGE:
-        g_editor->onComboSelChange(id);
+        editor.onComboSelChange(id);
         return TRUE;
     case CBN_SETFOCUS:
-        g_editor->onComboSetFocus();
+        editor.onComboSetFocus();
         return TRUE;
     case CBN_KILLFOCUS:
-        g_editor->onComboKillFocus(id);
+        editor.onComboKillFocus(id);
         return TRUE;
     default:
         return FALSE;
     }
+}
+
+// The Apply popup's commands act on the list's selected drive, if any.
+INT_PTR onApplyMenuCommand(HWND window, DriveEditor& editor, int id) {
+    const int selected = selectedListItem(GetDlgItem(window, IDC_DRIVE_LIST));
+    if (selected < 0) {
+        return TRUE;
+    }
+    if (id == ID_RESTORE_DEFAULTS) {
+        editor.restoreDefaults(selected);
+    } else {
+        editor.applyChanges(selected, id);
+    }
+    return TRUE;
 }
 
 INT_PTR onCommand(HWND window, int id, int code) {
@@ -64,7 +103,7 @@ INT_PTR onCommand(HWND window, int id, int code) {
     case ID_FILE_EXIT:
         return askToExit(window);
     case ID_HELP_README:
-        ShellExecuteA(window, "open", "ReadMe.txt", nullptr, nullptr, SW_SHOW);
+        openReadMe(window);
         return TRUE;
     case ID_HELP_ABOUT:
         DialogBoxParamA(moduleOf(window), MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
@@ -75,41 +114,43 @@ INT_PTR onCommand(HWND window, int id, int code) {
     default:
         break;
     }
-    if (!g_editor) {
+    DriveEditor* editor = editorOf(window);
+    if (editor == nullptr) {
         return id == IDC_OK ? askToExit(window) : FALSE;
     }
     switch (id) {
     case IDC_OK:
-        g_editor->applyChanges(0, ID_APPLY_ALL);
+        editor->applyChanges(0, ID_APPLY_ALL);
         return askToExit(window);
     case IDC_APPLY:
-        g_editor->showApplyMenu(IDR_APPLY_MENU);
+        editor->showApplyMenu(IDR_APPLY_MENU);
         return TRUE;
     case IDC_BROWSE:
-        g_editor->browseForIcon();
+        editor->browseForIcon();
         return TRUE;
     case IDC_ICON_PATH:
     case IDC_LABEL:
-        return onComboCommand(id, code);
+        return onComboCommand(*editor, id, code);
     case ID_APPLY_ALL:
     case ID_APPLY_THIS:
-        applyFromMenu(window, id);
-        return TRUE;
+    case ID_RESTORE_DEFAULTS:
+        return onApplyMenuCommand(window, *editor, id);
     default:
         return FALSE;
     }
 }
 
-INT_PTR onNotify(const NMHDR& header) {
-    if (header.idFrom != IDC_DRIVE_LIST || !g_editor) {
+INT_PTR onNotify(HWND window, const NMHDR& header) {
+    DriveEditor* editor = editorOf(window);
+    if (header.idFrom != IDC_DRIVE_LIST || editor == nullptr) {
         return FALSE;
     }
     switch (header.code) {
     case NM_CLICK:
-        g_editor->onListClick(header.hwndFrom);
+        editor->onListClick(header.hwndFrom);
         return TRUE;
     case LVN_ITEMCHANGED:
-        g_editor->onListItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
+        editor->onListItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
         return TRUE;
     default:
         return FALSE;
@@ -120,18 +161,11 @@ void paintPreview(HWND window) {
     const HWND preview = GetDlgItem(window, IDC_PREVIEW);
     PAINTSTRUCT paint;
     const HDC deviceContext = BeginPaint(preview, &paint);
-    if (deviceContext != nullptr && g_editor) {
-        g_editor->paintPreview(deviceContext);
+    DriveEditor* editor = editorOf(window);
+    if (deviceContext != nullptr && editor != nullptr) {
+        editor->paintPreview(deviceContext);
     }
     EndPaint(preview, &paint);
-}
-
-void closeWindow(HWND window) {
-    if (g_editor) {
-        g_editor->destroy();
-        g_editor.reset();
-    }
-    EndDialog(window, 0);
 }
 
 } // namespace
@@ -139,7 +173,7 @@ void closeWindow(HWND window) {
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        g_editor.emplace(window);
+        createEditor(window, lParam);
         return TRUE;
     case WM_PAINT:
         paintPreview(window);
@@ -148,7 +182,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         closeWindow(window);
         return TRUE;
     case WM_NOTIFY:
-        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        return onNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         return onCommand(window, LOWORD(wParam), HIWORD(wParam));
     default:

@@ -14,7 +14,8 @@
 namespace kelvarin {
 
 template <typename T> class HeapArray {
-    static_assert(std::is_trivially_copyable_v<T>, "zero-filled raw memory holds only plain values");
+    static_assert(std::is_trivially_copyable_v<T>,
+                  "zero-filled raw memory holds only plain values");
 
   public:
     HeapArray() = default;
@@ -41,7 +42,8 @@ template <typename T> class HeapArray {
         data_ = nullptr;
         size_ = 0;
         if (count > 0 && count <= SIZE_MAX / sizeof(T)) {
-            data_ = static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(T)));
+            data_ =
+                static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(T)));
             size_ = data_ != nullptr ? count : 0;
         }
     }

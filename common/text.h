@@ -32,6 +32,8 @@ std::size_t formatText(char (&dest)[N], const char* format, Args... args) {
 // texts another component (a control, a registry value) wrote into it.
 void terminateText(char* buffer, std::size_t capacity);
 
-template <std::size_t N> void terminateText(char (&buffer)[N]) { terminateText(buffer, N); }
+template <std::size_t N> void terminateText(char (&buffer)[N]) {
+    terminateText(buffer, N);
+}
 
 } // namespace kelvarin

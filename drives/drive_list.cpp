@@ -57,6 +57,8 @@ DriveList g_driveList;
 
 } // namespace
 
-DriveList& driveList() { return g_driveList; }
+DriveList& driveList() {
+    return g_driveList;
+}
 
 } // namespace kelvarin

@@ -8,7 +8,8 @@
 
 namespace kelvarin {
 
-const char kSettingsKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
+const char kSettingsKeyPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
 const char kDefaultIconKey[] = "DefaultIcon";
 const char kDefaultLabelKey[] = "DefaultLabel";
 const char kFixedDiskTypeName[] = "ハードディスク";
@@ -34,19 +35,23 @@ class CriticalErrorsSilenced {
 } // namespace
 
 void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]) {
-    formatText(path, "%s\\%c\\%s", kSettingsKeyPath, letter, subkey);
+    if (subkey == nullptr) {
+        formatText(path, "%s\\%c", kSettingsKeyPath, letter);
+    } else {
+        formatText(path, "%s\\%c\\%s", kSettingsKeyPath, letter, subkey);
+    }
 }
 
-bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity) {
+StoredText readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity) {
     if (capacity == 0) {
-        return false;
+        return StoredText::Missing;
     }
     dest[0] = '\0';
     char path[MAX_PATH];
     settingsKeyPath(letter, subkey, path);
     unique_hkey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
-        return false;
+        return StoredText::Missing;
     }
     // The value is read into a scratch buffer: on failure (too large) the
     // platform may leave any bytes in it, and dest must stay empty.
@@ -55,24 +60,23 @@ bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t c
         capacity = MAX_PATH;
     }
     DWORD size = static_cast<DWORD>(capacity);
-    if (RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(scratch), &size) !=
-        ERROR_SUCCESS) {
-        return false;
+    const LONG status = RegQueryValueExA(key.get(), nullptr, nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(scratch), &size);
+    if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && size > capacity)) {
+        return StoredText::TooLong;
     }
-    if (size > capacity) {
-        return false;
+    if (status != ERROR_SUCCESS) {
+        return StoredText::Missing;
     }
     // A text stored without its terminator only counts when the terminator
-    // still fits; a value that fills the buffer without one is "not set".
+    // still fits; a value that fills the buffer without one is too long.
     const bool terminated = size > 0 && scratch[size - 1] == '\0';
     if (!terminated && size >= capacity) {
-        return false;
+        return StoredText::TooLong;
     }
-    if (!terminated) {
-        scratch[size] = '\0';
-    }
+    scratch[size] = '\0';
     copyText(dest, capacity, scratch);
-    return true;
+    return StoredText::Read;
 }
 
 bool writeSettingsText(char letter, const char* subkey, const char* text) {
@@ -81,13 +85,60 @@ bool writeSettingsText(char letter, const char* subkey, const char* text) {
     char keyClass[16];
     copyText(keyClass, subkey);
     unique_hkey key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, keyClass, 0, KEY_ALL_ACCESS, nullptr, key.put(),
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, keyClass, 0, KEY_ALL_ACCESS, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
+    DWORD type = REG_NONE;
+    const bool expandable =
+        RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_EXPAND_SZ;
     const DWORD size = static_cast<DWORD>(lstrlenA(text)) + 1;
-    return RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) ==
-           ERROR_SUCCESS;
+    return RegSetValueExA(key.get(), nullptr, 0, expandable ? REG_EXPAND_SZ : REG_SZ,
+                          reinterpret_cast<const BYTE*>(text), size) == ERROR_SUCCESS;
+}
+
+namespace {
+
+// Subkeys and values of a key; false when it cannot be opened.
+bool keyContents(const char* path, DWORD& subkeys, DWORD& values) {
+    unique_hkey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+           RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                            &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+Removal removeDriveSettings(char letter) {
+    char paths[2][MAX_PATH];
+    settingsKeyPath(letter, kDefaultIconKey, paths[0]);
+    settingsKeyPath(letter, kDefaultLabelKey, paths[1]);
+    // Checked before anything is deleted, so a refusal leaves both keys.
+    for (const auto& path : paths) {
+        DWORD subkeys = 0, values = 0;
+        if (keyContents(path, subkeys, values) && subkeys != 0) {
+            return Removal::Failed;
+        }
+    }
+    Removal result = Removal::Nothing;
+    for (const auto& path : paths) {
+        const LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+        if (status == ERROR_SUCCESS) {
+            result = result == Removal::Failed ? result : Removal::Removed;
+        } else if (status != ERROR_FILE_NOT_FOUND) {
+            result = Removal::Failed;
+        }
+    }
+    // The letter key goes only when nothing of anyone else's is left in it.
+    char letterKey[MAX_PATH];
+    settingsKeyPath(letter, nullptr, letterKey);
+    DWORD subkeys = 1, values = 1;
+    if (result != Removal::Failed && keyContents(letterKey, subkeys, values) && subkeys == 0 &&
+        values == 0 && RegDeleteKeyA(HKEY_LOCAL_MACHINE, letterKey) == ERROR_SUCCESS) {
+        result = Removal::Removed;
+    }
+    return result;
 }
 
 void driveTypeName(const char* rootPath, char (&typeName)[25]) {
@@ -143,21 +194,25 @@ void readDriveSettings(DriveRecord& record) {
 
     driveTypeName(working.rootPath, working.typeName);
     readSettingsText(letter, kDefaultIconKey, working.iconLocation, sizeof working.iconLocation);
-    working.icon = loadIconFromLocation(working.iconLocation[0] != '\0' ? working.iconLocation
-                                                                        : working.rootPath);
+    working.icon = loadDriveIcon(working.iconLocation, working.rootPath);
 
     const bool fixed = isFixedDisk(working);
     if (!fixed) {
         readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
     }
     if (fixed || working.label[0] == '\0') {
-        SHFILEINFOA info{};
-        if (SHGetFileInfoA(working.rootPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0) {
-            terminateText(info.szDisplayName);
-            labelFromDisplayName(info.szDisplayName, letter, working.label);
-        }
+        shellLabel(working.rootPath, working.label);
     }
     record = working;
+}
+
+void shellLabel(const char* rootPath, char (&label)[256]) {
+    label[0] = '\0';
+    SHFILEINFOA info{};
+    if (SHGetFileInfoA(rootPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0) {
+        terminateText(info.szDisplayName);
+        labelFromDisplayName(info.szDisplayName, rootPath[0], label);
+    }
 }
 
 int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery query) {
@@ -177,7 +232,8 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         copyText(record.rootPath, root);
         readDriveSettings(record);
         // Records stay for the life of the process and are never freed.
-        auto* stored = static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
+        auto* stored =
+            static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
         if (stored == nullptr) {
             if (record.icon != nullptr) {
                 DestroyIcon(record.icon);

@@ -51,17 +51,33 @@ void readDriveSettings(DriveRecord& record);
 // when the name does not end in that drive's suffix.
 void labelFromDisplayName(const char* displayName, char letter, char (&label)[256]);
 
-// "<settings key>\<letter>\<subkey>".
+// The name the shell shows for a drive, without its " (X:)" suffix.
+void shellLabel(const char* rootPath, char (&label)[256]);
+
+// "<settings key>\<letter>[\<subkey>]".
 void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]);
 
-// Reads the default value of a drive's subkey into dest as text. A value that
-// does not fit with its terminator, or cannot be read, leaves dest empty and
-// returns false. The value's type is not looked at.
-bool readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity);
+enum class StoredText {
+    Missing, // no key or no value: dest is empty
+    Read,    // dest holds the value
+    TooLong, // the value does not fit dest with its terminator: dest is empty
+};
+
+// Reads the default value of a drive's subkey into dest as text. The value's
+// type is not looked at.
+StoredText readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity);
 
 // Creates or opens a drive's subkey (non-volatile, its class the subkey's
-// name) and sets its default value to text as REG_SZ. False when either step
-// fails.
+// name) and sets its default value to text: as REG_EXPAND_SZ when the value
+// it replaces is one, so its readers keep expanding it, otherwise as REG_SZ.
+// False when either step fails.
 bool writeSettingsText(char letter, const char* subkey, const char* text);
+
+enum class Removal { Nothing, Removed, Failed };
+
+// Deletes a drive's DefaultIcon and DefaultLabel keys, and its letter key
+// when that is empty afterwards. A key holding subkeys of its own is not
+// Kelvarin's to delete, and fails.
+Removal removeDriveSettings(char letter);
 
 } // namespace kelvarin

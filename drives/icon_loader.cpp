@@ -33,16 +33,36 @@ HICON shellIcon(const char* path) {
 
 } // namespace
 
-HICON loadIconFromLocation(const char* location) {
-    char path[MAX_PATH] = {};
-    copyText(path, location != nullptr ? location : "");
-    const int index = PathParseIconLocationA(path);
+bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]) {
+    expanded[0] = '\0';
+    char scratch[MAX_PATH] = {};
+    copyText(scratch, location != nullptr ? location : "");
+    // The count includes the terminator; a result that does not fit names
+    // another file once cut, so it counts as no path at all.
+    const DWORD needed = ExpandEnvironmentStringsA(scratch, expanded, MAX_PATH);
+    if (needed == 0 || needed > MAX_PATH) {
+        expanded[0] = '\0';
+        return false;
+    }
+    terminateText(expanded);
+    return true;
+}
 
-    HICON icon = index != 0 ? extractLargeIcon(path, index) : shellIcon(path);
+HICON loadIconFromLocation(const char* location) {
+    char path[MAX_PATH];
+    HICON icon = nullptr;
+    if (expandIconPath(location, path)) {
+        const int index = PathParseIconLocationA(path);
+        icon = index != 0 ? extractLargeIcon(path, index) : shellIcon(path);
+    }
     if (icon == nullptr) {
         icon = extractLargeIcon("shell32.dll", 0);
     }
     return icon;
+}
+
+HICON loadDriveIcon(const char* location, const char* rootPath) {
+    return loadIconFromLocation(location[0] != '\0' ? location : rootPath);
 }
 
 } // namespace kelvarin

@@ -5,11 +5,20 @@
 
 namespace kelvarin {
 
-// The caller owns the returned icon. Index 0 (or none) gives the icon the
-// shell shows for the path itself (a drive root gives the drive's icon); any
-// other index is extracted from the file, a negative one naming a resource
-// identifier. When nothing can be had, the first icon of shell32.dll is used;
-// if even that fails the result is null.
+// The caller owns the returned icon. %VARIABLE% parts are expanded first, as
+// Explorer does. Index 0 (or none) gives the icon the shell shows for the
+// path itself (a drive root gives the drive's icon); any other index is
+// extracted from the file, a negative one naming a resource identifier.
+// When nothing can be had, the first icon of shell32.dll is used; if even
+// that fails the result is null.
 HICON loadIconFromLocation(const char* location);
+
+// The icon of a drive: its location's, or the drive's own shell icon when the
+// location is empty.
+HICON loadDriveIcon(const char* location, const char* rootPath);
+
+// Expands %VARIABLE% parts of a path or location into expanded. False (and
+// expanded empty) when the result would not fit a path.
+bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]);
 
 } // namespace kelvarin

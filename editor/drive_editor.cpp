@@ -1,11 +1,13 @@
 #include "editor/drive_editor.h"
 
-#include "app/product.h"
+#include "common/product.h"
 #include "common/text.h"
-#include "common/unique_handle.h"
+#include "common/window.h"
 #include "drives/icon_loader.h"
 #include "res/resource.h"
 #include "shell/icon_picker.h"
+
+#include <shlobj.h>
 
 namespace kelvarin {
 
@@ -14,10 +16,6 @@ namespace {
 constexpr int kIconLocationCapacity = sizeof(DriveRecord::iconLocation);
 constexpr int kLabelCapacity = sizeof(DriveRecord::label);
 constexpr int kTypeNameCapacity = sizeof(DriveRecord::typeName);
-
-HINSTANCE moduleOf(HWND window) {
-    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-}
 
 // The dialog class may store a system colour index (COLOR_x + 1) instead of
 // a brush; such a value cannot be selected into a device context.
@@ -29,6 +27,42 @@ HBRUSH classBackgroundBrush(HWND window) {
     return value != 0 ? reinterpret_cast<HBRUSH>(value) : GetSysColorBrush(COLOR_BTNFACE);
 }
 
+HICON loadAppIcon(HWND window, int sizeMetric) {
+    const int size = GetSystemMetrics(sizeMetric);
+    return static_cast<HICON>(LoadImageA(moduleOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                         size, size, LR_DEFAULTCOLOR));
+}
+
+// A stored value too long for its field was shown as if none were stored:
+// the icon field empty, the name field with the shell's name. Unless the
+// user gave the field another text, the value stays exactly as stored.
+bool writeOrKeep(const DriveRecord& values, const char* subkey) {
+    const bool icon = lstrcmpA(subkey, kDefaultIconKey) == 0;
+    const char* text = icon ? values.iconLocation : values.label;
+    char stored[MAX_PATH];
+    const std::size_t capacity = icon ? sizeof values.iconLocation : sizeof values.label;
+    if (readSettingsText(values.rootPath[0], subkey, stored, capacity) == StoredText::TooLong) {
+        char shown[sizeof values.label] = "";
+        if (!icon) {
+            shellLabel(values.rootPath, shown);
+        }
+        if (lstrcmpA(text, shown) == 0) {
+            return true;
+        }
+    }
+    return writeSettingsText(values.rootPath[0], subkey, text);
+}
+
+// Explorer shows a drive's icon and name from its caches until it is told
+// that they changed.
+void notifyDriveChanged(const char* rootPath) {
+    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHA, rootPath, nullptr);
+}
+
+void notifyIconsChanged() {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
 } // namespace
 
 DriveEditor::DriveEditor(HWND dialog, DriveList& drives)
@@ -36,16 +70,20 @@ DriveEditor::DriveEditor(HWND dialog, DriveList& drives)
     initialize();
 }
 
-DriveEditor::~DriveEditor() { releasePreview(); }
+DriveEditor::~DriveEditor() {
+    destroy();
+}
 
 int DriveEditor::initialize() {
     SetWindowTextA(dialog_, kProductName);
     enumerateDrives(drives_, arrays_);
 
-    // The caption and the task switcher take the small image of the icon.
-    HICON appIcon = static_cast<HICON>(LoadImageA(moduleOf(dialog_), MAKEINTRESOURCEA(IDI_APP),
-                                                  IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+    // The title bar and the task switcher each take the image of their own
+    // size; one image scaled for both looks blurred in one of them.
+    bigIcon_.reset(loadAppIcon(dialog_, SM_CXICON));
+    smallIcon_.reset(loadAppIcon(dialog_, SM_CXSMICON));
+    SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
     const int count = drives_.count();
     if (count == 0) {
@@ -83,17 +121,18 @@ int DriveEditor::initialize() {
 void DriveEditor::destroy() {
     arrays_.dirtyFlags.reset();
     arrays_.snapshots.reset();
-    releasePreview();
+    setPreview(nullptr, false);
+    if (bigIcon_ || smallIcon_) {
+        SendMessageA(dialog_, WM_SETICON, ICON_BIG, 0);
+        SendMessageA(dialog_, WM_SETICON, ICON_SMALL, 0);
+        bigIcon_.reset();
+        smallIcon_.reset();
+    }
 }
 
 bool DriveEditor::isDrive(int position) const {
     return position >= 0 && static_cast<std::size_t>(position) < arrays_.dirtyFlags.size() &&
            static_cast<std::size_t>(position) < arrays_.snapshots.size();
-}
-
-int DriveEditor::selectedDrive() const {
-    return static_cast<int>(SendMessageA(listView_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
 void DriveEditor::readControlText(int controlId, char* buffer, int capacity) const {
@@ -103,33 +142,23 @@ void DriveEditor::readControlText(int controlId, char* buffer, int capacity) con
     terminateText(buffer, static_cast<std::size_t>(capacity));
 }
 
-void DriveEditor::releasePreview() {
+void DriveEditor::setPreview(HICON icon, bool owned) {
     if (previewOwned_ && previewIcon_ != nullptr) {
         DestroyIcon(previewIcon_);
     }
-    previewIcon_ = nullptr;
-    previewOwned_ = false;
-}
-
-void DriveEditor::setOwnedPreview(HICON icon) {
-    releasePreview();
     previewIcon_ = icon;
-    previewOwned_ = true;
+    previewOwned_ = owned;
 }
 
-void DriveEditor::setBorrowedPreview(HICON icon) {
-    releasePreview();
-    previewIcon_ = icon;
-    previewOwned_ = false;
+void DriveEditor::repaintPreview() const {
+    InvalidateRect(dialog_, nullptr, FALSE);
 }
-
-void DriveEditor::repaintPreview() const { InvalidateRect(dialog_, nullptr, FALSE); }
 
 void DriveEditor::onListClick(HWND /*listView*/) {
     if (currentIndex_ != -1) {
         commitCurrentEdits();
     }
-    const int selected = selectedDrive();
+    const int selected = selectedListItem(listView_);
     if (selected < 0) {
         return;
     }
@@ -147,34 +176,45 @@ void DriveEditor::onListItemChanged(const NMLISTVIEW& change) {
 }
 
 void DriveEditor::commitCurrentEdits() {
-    if (currentIndex_ < 0 || currentIndex_ >= drives_.count()) {
+    storeFields(currentIndex_);
+}
+
+// Stores the edit fields into the drive at position. Its icon is loaded
+// again only when its location changed, so browsing the drives does not
+// reload (and churn) an icon per click.
+void DriveEditor::storeFields(int position) {
+    if (position < 0 || position >= drives_.count()) {
         return;
     }
-    DriveRecord record = drives_.at(currentIndex_);
-    const HICON oldIcon = record.icon;
+    DriveRecord record = drives_.at(position);
     char oldLocation[kIconLocationCapacity];
     copyText(oldLocation, record.iconLocation);
-
     readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
     readControlText(IDC_LABEL, record.label, kLabelCapacity);
     readControlText(IDC_TYPE_NAME, record.typeName, kTypeNameCapacity);
-    // Every switch between drives commits the one shown; its icon is loaded
-    // again only when its location changed, so browsing the drives does not
-    // reload (and churn) an icon per click.
-    const bool sameIcon = oldIcon != nullptr && lstrcmpA(oldLocation, record.iconLocation) == 0;
-    if (!sameIcon) {
-        record.icon = loadIconFromLocation(record.iconLocation[0] != '\0' ? record.iconLocation
-                                                                          : record.rootPath);
+    if (record.icon == nullptr || lstrcmpA(oldLocation, record.iconLocation) != 0) {
+        record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
     }
-    drives_.storeBack(currentIndex_, record);
-    if (sameIcon) {
+    storeRecord(position, record);
+}
+
+// Stores a record back. When it brings a new icon, the drive's list image
+// moves on to it, and so does the preview where it shows this drive or was
+// borrowing the old icon; the old one is released and never drawn again.
+void DriveEditor::storeRecord(int position, const DriveRecord& record) {
+    const HICON oldIcon = drives_.at(position).icon;
+    drives_.storeBack(position, record);
+    if (record.icon == oldIcon) {
         return;
     }
-
-    // The preview may be borrowing the icon released here; it moves on to
-    // the record's new icon and never touches the old one again.
-    if (!previewOwned_ && previewIcon_ == oldIcon) {
-        previewIcon_ = record.icon;
+    const auto images =
+        reinterpret_cast<HIMAGELIST>(SendMessageA(listView_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    if (images != nullptr && record.icon != nullptr) {
+        ImageList_ReplaceIcon(images, position, record.icon);
+        SendMessageA(listView_, LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
+    }
+    if (position == currentIndex_ || (!previewOwned_ && previewIcon_ == oldIcon)) {
+        setPreview(record.icon, false);
         repaintPreview();
     }
     if (oldIcon != nullptr) {
@@ -186,7 +226,7 @@ void DriveEditor::showRecord(const DriveRecord& record) {
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
     selectOrAddComboText(record.label, IDC_LABEL);
     SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
-    setBorrowedPreview(record.icon);
+    setPreview(record.icon, false);
     repaintPreview();
 }
 
@@ -195,13 +235,7 @@ int DriveEditor::selectOrAddComboText(const char* text, int comboId) {
     const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         char item[kIconLocationCapacity];
-        // Items are only ever texts the program added, but an item longer
-        // than the buffer must still never be read into it.
-        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= kIconLocationCapacity) {
-            continue;
-        }
-        item[0] = '\0';
-        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        comboItemText(combo, i, item, sizeof item);
         if (lstrcmpA(item, text) == 0) {
             SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
             return -1;
@@ -225,7 +259,7 @@ void DriveEditor::paintPreview(HDC deviceContext) {
 }
 
 void DriveEditor::onComboSetFocus() {
-    const int selected = selectedDrive();
+    const int selected = selectedListItem(listView_);
     if (!isDrive(selected)) {
         return;
     }
@@ -246,34 +280,28 @@ void DriveEditor::onComboKillFocus(int comboId) {
     }
     const auto index = static_cast<std::size_t>(currentIndex_);
     const DriveRecord& snapshot = arrays_.snapshots[index];
-    const bool changed = comboId == IDC_ICON_PATH ? lstrcmpA(iconLocation, snapshot.iconLocation) != 0
-                                                  : lstrcmpA(label, snapshot.label) != 0;
+    const bool changed = comboId == IDC_ICON_PATH
+                             ? lstrcmpA(iconLocation, snapshot.iconLocation) != 0
+                             : lstrcmpA(label, snapshot.label) != 0;
     if (changed) {
         arrays_.dirtyFlags[index] = 1;
     }
 }
 
 void DriveEditor::onComboSelChange(int comboId) {
-    const int selected = selectedDrive();
+    const int selected = selectedListItem(listView_);
     if (!isDrive(selected)) {
         return;
     }
-    const auto index = static_cast<std::size_t>(selected);
     if (comboId == IDC_ICON_PATH) {
         const HWND combo = GetDlgItem(dialog_, IDC_ICON_PATH);
-        const LRESULT item = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-        char text[kIconLocationCapacity] = {};
-        if (item >= 0 &&
-            SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0) < kIconLocationCapacity) {
-            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
-        }
-        const DriveRecord record = drives_.at(selected);
-        setOwnedPreview(loadIconFromLocation(text[0] != '\0' ? text : record.rootPath));
-        arrays_.dirtyFlags[index] = 1;
+        char text[kIconLocationCapacity];
+        comboItemText(combo, static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)), text,
+                      sizeof text);
+        setPreview(loadDriveIcon(text, drives_.at(selected).rootPath), true);
         repaintPreview();
-    } else {
-        arrays_.dirtyFlags[index] = 1;
     }
+    arrays_.dirtyFlags[static_cast<std::size_t>(selected)] = 1;
 }
 
 int DriveEditor::showApplyMenu(int menuId) {
@@ -294,15 +322,13 @@ void DriveEditor::applyChanges(int position, int command) {
     // The fields belong to the selected drive, or, with none selected (a
     // click on empty space), still to the drive they show; a marked drive's
     // fields are what gets written.
-    const int selected = selectedDrive();
+    const int selected = selectedListItem(listView_);
     const int shown = selected >= 0 ? selected : currentIndex_;
     if (isDrive(shown) && arrays_.dirtyFlags[static_cast<std::size_t>(shown)] == 1) {
-        DriveRecord record = drives_.at(shown);
-        readControlText(IDC_LABEL, record.label, kLabelCapacity);
-        readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
-        drives_.storeBack(shown, record);
+        storeFields(shown);
     }
 
+    bool written = false;
     if (command == ID_APPLY_ALL) {
         const int count = drives_.count();
         for (int k = 0; k < count && isDrive(k); ++k) {
@@ -312,14 +338,17 @@ void DriveEditor::applyChanges(int position, int command) {
             }
             // A drive whose writes failed stays marked so the next apply
             // offers it again; declined and written drives are done.
-            if (applyOne(k) != ApplyResult::Failed) {
+            const ApplyResult result = applyOne(k);
+            written = written || result == ApplyResult::Written;
+            if (result != ApplyResult::Failed) {
                 arrays_.dirtyFlags[index] = 0;
             }
         }
-        return;
+    } else if (command == ID_APPLY_THIS) {
+        written = applyOne(position) == ApplyResult::Written;
     }
-    if (command == ID_APPLY_THIS) {
-        applyOne(position);
+    if (written) {
+        notifyIconsChanged();
     }
 }
 
@@ -332,7 +361,7 @@ DriveEditor::ApplyResult DriveEditor::applyOne(int position) {
 
     char question[128];
     formatText(question, "%c ドライブの情報の変更を適用しますか？", letter);
-    if (MessageBoxA(dialog_, question, kProductName, MB_ICONQUESTION | MB_OKCANCEL) != IDOK) {
+    if (!confirm(dialog_, question)) {
         return ApplyResult::Declined;
     }
     commitCurrentEdits();
@@ -343,21 +372,55 @@ DriveEditor::ApplyResult DriveEditor::applyOne(int position) {
     if (isFixedDisk(values)) {
         written = SetVolumeLabelA(values.rootPath, values.label) != FALSE;
     } else {
-        written = writeSettingsText(letter, kDefaultLabelKey, values.label);
+        written = writeOrKeep(values, kDefaultLabelKey);
     }
-    written = writeSettingsText(letter, kDefaultIconKey, values.iconLocation) && written;
+    written = writeOrKeep(values, kDefaultIconKey) && written;
 
     if (!written) {
-        char message[128];
-        formatText(message, "%c ドライブの情報を書き込めませんでした。", letter);
-        MessageBoxA(dialog_, message, kProductName, MB_ICONERROR | MB_OK);
+        reportWriteFailure(letter);
         return ApplyResult::Failed;
     }
+    notifyDriveChanged(values.rootPath);
     return ApplyResult::Written;
 }
 
+void DriveEditor::reportWriteFailure(char letter) const {
+    char message[128];
+    formatText(message, "%c ドライブの情報を書き込めませんでした。", letter);
+    MessageBoxA(dialog_, message, kProductName, MB_ICONERROR | MB_OK);
+}
+
+void DriveEditor::restoreDefaults(int position) {
+    if (!isDrive(position)) {
+        return;
+    }
+    DriveRecord record = drives_.at(position);
+    char question[128];
+    formatText(question, "%c ドライブのアイコンと名前を既定に戻しますか？", record.rootPath[0]);
+    if (!confirm(dialog_, question)) {
+        return;
+    }
+    const Removal removal = removeDriveSettings(record.rootPath[0]);
+    if (removal == Removal::Failed) {
+        reportWriteFailure(record.rootPath[0]);
+        return;
+    }
+    // Read again as at start-up: the drive now shows what Windows shows,
+    // and any edits of it are gone with its mark.
+    readDriveSettings(record);
+    storeRecord(position, record);
+    arrays_.dirtyFlags[static_cast<std::size_t>(position)] = 0;
+    if (position == currentIndex_) {
+        showRecord(record);
+    }
+    if (removal == Removal::Removed) {
+        notifyDriveChanged(record.rootPath);
+        notifyIconsChanged();
+    }
+}
+
 void DriveEditor::browseForIcon() {
-    const int selected = selectedDrive();
+    const int selected = selectedListItem(listView_);
     if (!isDrive(selected)) {
         return;
     }
@@ -371,7 +434,7 @@ void DriveEditor::browseForIcon() {
     SetFocus(GetDlgItem(dialog_, IDC_ICON_PATH));
     if (path[0] != '\0') {
         formatText(record.iconLocation, "%s,%d", path, index);
-        setOwnedPreview(loadIconFromLocation(record.iconLocation));
+        setPreview(loadIconFromLocation(record.iconLocation), true);
         repaintPreview();
     }
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);

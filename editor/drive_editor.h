@@ -2,6 +2,7 @@
 // fields, the icon preview, change tracking and writing the settings.
 #pragma once
 
+#include "common/unique_handle.h"
 #include "drives/drive_record.h"
 #include "drives/drive_settings.h"
 
@@ -13,7 +14,7 @@ namespace kelvarin {
 class DriveEditor {
   public:
     // Takes the main window and fills it (initialize) with the drives read
-    // into `drives`: the process-wide list, or a list of a test's own.
+    // into `drives`: the process-wide list, or a list of a caller's own.
     explicit DriveEditor(HWND dialog, DriveList& drives = driveList());
     ~DriveEditor();
     DriveEditor(const DriveEditor&) = delete;
@@ -21,7 +22,8 @@ class DriveEditor {
 
     // 1 when the list view was filled, 0 with no drives or no image list.
     int initialize();
-    // Releases the per-drive arrays and the preview icon the editor owns.
+    // Releases the per-drive arrays, the preview icon the editor owns and
+    // the window's icons.
     void destroy();
 
     // Showing drives.
@@ -38,9 +40,10 @@ class DriveEditor {
     void onComboKillFocus(int comboId);
     void onComboSelChange(int comboId);
 
-    // Applying.
+    // Applying, and going back to what Windows itself shows.
     int showApplyMenu(int menuId);
     void applyChanges(int position, int command);
+    void restoreDefaults(int position);
 
     // The Browse button.
     void browseForIcon();
@@ -49,12 +52,12 @@ class DriveEditor {
     enum class ApplyResult { Declined, Written, Failed };
 
     ApplyResult applyOne(int position);
-    int selectedDrive() const;
+    void storeFields(int position);
+    void storeRecord(int position, const DriveRecord& record);
     bool isDrive(int position) const;
     void readControlText(int controlId, char* buffer, int capacity) const;
-    void setOwnedPreview(HICON icon);
-    void setBorrowedPreview(HICON icon);
-    void releasePreview();
+    void reportWriteFailure(char letter) const;
+    void setPreview(HICON icon, bool owned);
     void repaintPreview() const;
 
     HWND dialog_;
@@ -64,6 +67,8 @@ class DriveEditor {
     HWND listView_;
     PerDriveArrays arrays_;
     DriveList& drives_;
+    unique_hicon bigIcon_;
+    unique_hicon smallIcon_;
 };
 
 } // namespace kelvarin

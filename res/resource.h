@@ -25,6 +25,7 @@
 #define ID_FILE_EXPORT 40005
 #define ID_HELP_ABOUT 40006
 #define ID_HELP_README 40007
+#define ID_RESTORE_DEFAULTS 40008
 
 // About box.
 #define IDD_ABOUT 104

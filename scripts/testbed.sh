@@ -194,7 +194,17 @@ case "$action" in
     shot="$build_dir/kelvarin-window.png"
     rm -f "$shot"
     (cd "$build_dir/bin" && wine Kelvarin.exe >/dev/null 2>&1 &)
-    wine "$build_dir/bin/window_shot.exe" Kelvarin "$(winepath -w "$shot")" 30000
+    # The virtual desktop is one colour until Kelvarin's window is on it;
+    # then the window gets a moment to list its drives, and the desktop
+    # around it is trimmed away.
+    for _ in $(seq 60); do
+      sleep 0.5
+      import -window root "$shot" 2>/dev/null || continue
+      [ "$(convert "$shot" -format '%[fx:standard_deviation>0.01]' info:)" = 1 ] && break
+    done
+    sleep 2
+    import -window root "$shot"
+    convert "$shot" -trim +repage "$shot"
     echo "Kelvarin ran on a virtual display; its window: $shot"
     ;;
   run)

@@ -19,8 +19,8 @@ using ChosenPath = char[2 * kPickerCapacity + 2];
 
 // Runs the shell's picker on a copy of the starting file and index. Returns
 // its raw result; on 1, chosenPath (narrow) and chosenIndex hold the choice.
-int runShellPicker(HWND owner, ShellIconPicker picker, int family, const char* start, int startIndex,
-                   ChosenPath& chosenPath, int& chosenIndex) {
+int runShellPicker(HWND owner, ShellIconPicker picker, int family, const char* start,
+                   int startIndex, ChosenPath& chosenPath, int& chosenIndex) {
     chosenIndex = startIndex;
     if (family == kNtFamily) {
         WCHAR wide[kPickerCapacity] = {};
@@ -29,7 +29,8 @@ int runShellPicker(HWND owner, ShellIconPicker picker, int family, const char* s
         const int result = picker(owner, wide, kPickerCapacity, &chosenIndex);
         wide[kPickerCapacity - 1] = L'\0';
         ZeroMemory(chosenPath, sizeof chosenPath);
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, chosenPath, sizeof chosenPath - 2, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, chosenPath, sizeof chosenPath - 2, nullptr,
+                            nullptr);
         return result;
     }
     // The picker is told the capacity of a path, not of the buffer.
@@ -86,7 +87,8 @@ int pickIconFileWith(HWND owner, char* path, int capacity, int* index, int famil
     if (shellPicker != nullptr && (family == kNtFamily || family == kWin9xFamily)) {
         ChosenPath chosen = {};
         int chosenIndex = *index;
-        const int result = runShellPicker(owner, shellPicker, family, start, *index, chosen, chosenIndex);
+        const int result =
+            runShellPicker(owner, shellPicker, family, start, *index, chosen, chosenIndex);
         if (result == 1) {
             // A chosen path longer than the caller's buffer would name
             // another file once cut; it counts as no choice.
@@ -122,7 +124,8 @@ int pickIconFile(HWND owner, char* path, int capacity, int* index) {
         shellPicker = reinterpret_cast<ShellIconPicker>(
             reinterpret_cast<void*>(GetProcAddress(shell32.get(), MAKEINTRESOURCEA(62))));
     }
-    return pickIconFileWith(owner, path, capacity, index, windowsFamily(), shellPicker, runIconPicker);
+    return pickIconFileWith(owner, path, capacity, index, windowsFamily(), shellPicker,
+                            runIconPicker);
 }
 
 } // namespace kelvarin

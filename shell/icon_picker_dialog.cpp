@@ -1,8 +1,9 @@
 #include "shell/icon_picker_dialog.h"
 
-#include "common/heap_array.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "common/window.h"
+#include "drives/icon_loader.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -24,14 +25,17 @@ PickerState* stateOf(HWND dialog) {
     return reinterpret_cast<PickerState*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-HWND iconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
-
-int selectedIcon(HWND dialog) {
-    return static_cast<int>(SendMessageA(iconList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         MAKELPARAM(LVNI_SELECTED, 0)));
+HWND iconList(HWND dialog) {
+    return GetDlgItem(dialog, IDC_PICKER_LIST);
 }
 
-void updateOkButton(HWND dialog) { EnableWindow(GetDlgItem(dialog, IDOK), selectedIcon(dialog) >= 0); }
+int selectedIcon(HWND dialog) {
+    return selectedListItem(iconList(dialog));
+}
+
+void updateOkButton(HWND dialog) {
+    EnableWindow(GetDlgItem(dialog, IDOK), selectedIcon(dialog) >= 0);
+}
 
 void selectIcon(HWND dialog, int item) {
     LVITEMA state{};
@@ -49,19 +53,25 @@ int loadIcons(HWND dialog, const char* file, int preferred) {
     copyText(state->loaded, file);
     const HWND list = iconList(dialog);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    const auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    const auto images =
+        reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
     ImageList_RemoveAll(images);
 
-    const UINT reported = ExtractIconExA(file, -1, nullptr, nullptr, 0);
+    // The file as typed stays in the field; its icons come from the file it
+    // names once %VARIABLE% parts are expanded, as Explorer reads it.
+    char expanded[MAX_PATH];
+    const UINT reported =
+        expandIconPath(file, expanded) ? ExtractIconExA(expanded, -1, nullptr, nullptr, 0) : 0;
     const int count = reported == UINT_MAX ? 0 : static_cast<int>(reported);
     if (count > 0) {
-        HeapArray<HICON> icons(static_cast<std::size_t>(count));
-        const bool extracted =
-            !icons.empty() && ExtractIconExA(file, 0, icons.data(), nullptr, static_cast<UINT>(count)) != UINT_MAX;
         // Every icon keeps its own slot, blank where it could not be had.
         ImageList_SetImageCount(images, static_cast<UINT>(count));
         for (int i = 0; i < count; ++i) {
-            unique_hicon icon(extracted ? icons[static_cast<std::size_t>(i)] : nullptr);
+            // One icon a call: asked for many at once, Wine's 64-bit shell
+            // reports them all but hands back only the first.
+            HICON extracted = nullptr;
+            const UINT got = ExtractIconExA(expanded, i, &extracted, nullptr, 1);
+            unique_hicon icon(got == 1 ? extracted : nullptr);
             if (icon) {
                 ImageList_ReplaceIcon(images, i, icon.get());
             }
@@ -134,8 +144,9 @@ void onInitDialog(HWND dialog, PickerState* state) {
     SetDlgItemTextA(dialog, IDC_PICKER_FILE, state->path);
     const HWND list = iconList(dialog);
     // The list view destroys the image list with itself.
-    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
-                 reinterpret_cast<LPARAM>(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 64, 32)));
+    SendMessageA(
+        list, LVM_SETIMAGELIST, LVSIL_NORMAL,
+        reinterpret_cast<LPARAM>(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 64, 32)));
     SendMessageA(list, LVM_SETICONSPACING, 0, MAKELPARAM(44, 44));
     loadIcons(dialog, state->path, *state->index);
 }
@@ -154,7 +165,8 @@ void onOk(HWND dialog) {
     if (selected < 0) {
         return;
     }
-    if (boundedTextLength(state->loaded, sizeof state->loaded) >= static_cast<std::size_t>(state->capacity)) {
+    if (boundedTextLength(state->loaded, sizeof state->loaded) >=
+        static_cast<std::size_t>(state->capacity)) {
         return;
     }
     copyText(state->path, static_cast<std::size_t>(state->capacity), state->loaded);
@@ -211,11 +223,10 @@ int runIconPicker(HWND owner, char* path, int capacity, int* index) {
         return 0;
     }
     PickerState state{path, capacity, index, {}};
-    const HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
-    const INT_PTR result =
-        DialogBoxParamA(module != nullptr ? module : GetModuleHandleA(nullptr),
-                        MAKEINTRESOURCEA(IDD_ICON_PICKER), owner, IconPickerDialogProc,
-                        reinterpret_cast<LPARAM>(&state));
+    const HINSTANCE module = moduleOf(owner);
+    const INT_PTR result = DialogBoxParamA(module != nullptr ? module : GetModuleHandleA(nullptr),
+                                           MAKEINTRESOURCEA(IDD_ICON_PICKER), owner,
+                                           IconPickerDialogProc, reinterpret_cast<LPARAM>(&state));
     return result == 1 ? 1 : 0;
 }
 

@@ -1,6 +1,6 @@
 #include "shell/settings_export.h"
 
-#include "app/product.h"
+#include "common/window.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -13,19 +13,16 @@ constexpr char kExportFile[] = "DriveInfo.reg";
 // The registry editor wants the full root name; an abbreviated HKLM makes it
 // write nothing (and still report success).
 constexpr char kExportParameters[] =
-    "/E Driveinfo.reg HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
-
-bool confirmed(HWND owner, const char* question) {
-    return MessageBoxA(owner, question, kProductName, MB_ICONQUESTION | MB_OKCANCEL) == IDOK;
-}
+    "/E Driveinfo.reg "
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
 
 } // namespace
 
 int exportSettings(HWND owner) {
-    if (!confirmed(owner, "ドライブ情報をregファイルに書き出しますか？")) {
+    if (!confirm(owner, "ドライブ情報をregファイルに書き出しますか？")) {
         return 1;
     }
-    if (PathFileExistsA(kExportFile) && !confirmed(owner, "DriveInfo.regを上書きしますか？")) {
+    if (PathFileExistsA(kExportFile) && !confirm(owner, "DriveInfo.regを上書きしますか？")) {
         return 0;
     }
     ShellExecuteA(nullptr, "open", "regedit.exe", kExportParameters, nullptr, SW_SHOW);

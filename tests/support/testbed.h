@@ -1,71 +1,93 @@
-// Access to the Wine test bed from inside a test program: where things are,
-// resetting the state tests change, and reading what Kelvarin wrote.
+// The Wine test bed from inside a test program: the settings key, pixels and
+// screenshots, and the real main window run in this process with its modal
+// windows answered by a script.
 #pragma once
 
-#include <windows.h>
+#include "drives/drive_record.h"
+#include "res/resource.h"
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace testbed {
 
-std::string binDir();           // folder of the test programs and Kelvarin.exe
-std::string kelvarinPath();     // Kelvarin.exe
-std::string artifactsDir();     // screenshots and other files worth looking at
-std::string makeTempDir(const std::string& name);  // fresh, empty
+// Drives of scripts/testbed.sh in list order: C fixed, D CD-ROM, E removable,
+// F network, G fixed labelled "データ", H RAM disk, Z the root.
+constexpr char kLetters[] = "CDEFGHZ";
+enum Item { kC, kD, kE, kF, kG, kH, kZ };
+using Texts = std::vector<std::string>;
+using Pixels = std::vector<std::uint32_t>;
 
-// The drives the test bed maps (see scripts/testbed.sh).
-constexpr char kSystemDisk = 'C';
-constexpr char kCdrom = 'D';
-constexpr char kRemovable = 'E';
-constexpr char kNetwork = 'F';
-constexpr char kSecondDisk = 'G';
-constexpr char kRamDisk = 'H';
-constexpr char kRootDisk = 'Z';
-constexpr char kSecondDiskLabel[] = "データ";
+// piece repeated up to bytes bytes.
+inline std::string repeated(const std::string& piece, std::size_t bytes) {
+    return bytes > piece.size() ? piece + repeated(piece, bytes - piece.size())
+                                : piece.substr(0, bytes);
+}
+std::string binDir(); // beside it: test-temp and test-artifacts
+std::string readFile(const std::string& path);
+void resetSettings(); // the settings key and the volume labels as laid
 
-// Empties the per-drive settings key and puts the volume labels back as the
-// test bed laid them.
-void resetDriveSettings();
-
-struct StoredValue {
-    std::string data;  // raw bytes of the default value
+struct Stored {
+    bool key = false;
+    std::string data; // the default value's raw bytes
     DWORD type = 0;
-    std::string keyClass;
+    std::string text() const { return data.c_str(); }
 };
-// The default value of a drive's DefaultIcon or DefaultLabel key.
-std::optional<StoredValue> readStored(char letter, const char* subkey);
-bool subkeyExists(char letter, const char* subkey);
-void writeStored(char letter, const char* subkey, const void* data, DWORD size, DWORD type = REG_SZ);
-void writeStoredText(char letter, const char* subkey, const std::string& text);
-// Creates the drive's letter key as volatile, so that creating a
-// non-volatile subkey below it fails.
+Stored stored(char letter, const char* subkey = nullptr);
+void store(char letter, const char* subkey, const std::string& bytes, DWORD type = REG_SZ);
+inline void storeText(char letter, const char* subkey, const std::string& text) {
+    store(letter, subkey, text + '\0');
+}
+// No non-volatile key can be made below a volatile one: writes that fail.
 void makeLetterKeyVolatile(char letter);
 
-// A whole file's bytes; empty when it cannot be read.
-std::string readFileBytes(const std::string& path);
+Pixels iconPixels(HICON icon);       // 32 x 32 on white
+Pixels iconOf(const char* location); // as the shell extracts it: "file,index" or a path
+Pixels screenPixels(const RECT& rect);
+void screenshot(HWND window, const std::string& name, RECT rect = {}); // test-artifacts/name.bmp
 
-// The label Wine keeps for a drive (its .windows-label file), in code page 932.
-std::string volumeLabelFile(char letter);
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
-// Pixels (0x00RRGGBB, top-down rows) of what draw paints on a blank bitmap.
-std::vector<std::uint32_t> renderPixels(int width, int height, const std::function<void(HDC)>& draw);
+// Answers the modal windows (message boxes, dialogs, popup menus) the code
+// under test opens: each step takes the next new one. A window no step is
+// left for is cancelled and logged as "unexpected".
+struct ModalScript {
+    using Step = std::function<void(HWND)>;
+    explicit ModalScript(std::deque<Step> steps);
+    ~ModalScript();
+    std::deque<Step> steps;
+    std::vector<HWND> seen;
+    Texts log;          // the text of every message box
+    ModalScript* outer; // answers again once this one is done
+    UINT_PTR timer;
+};
 
-// Pixels of an icon drawn at 32 x 32 on white; empty for no icon.
-std::vector<std::uint32_t> iconPixels(HICON icon);
+// The real main window, from the program's resources and procedure, in this
+// process and on a drive list of its own.
+struct MainWindow {
+    MainWindow();
+    ~MainWindow();
+    kelvarin::DriveList drives;
+    HWND window;
 
-// How far drawn pixels are from an icon's pixels drawn on white (iconPixels):
-// the sum of channel differences, over the icon's own (non-white) pixels
-// only when iconOnly is set, so the background it was drawn on does not count.
-long pixelDistance(const std::vector<std::uint32_t>& icon, const std::vector<std::uint32_t>& drawn, bool iconOnly);
-
-// Writes 32-bit BGRA pixels (top-down rows) as a PNG file.
-bool writePng(const std::string& path, int width, int height, const std::vector<std::uint32_t>& pixels);
-
-// Code page 932 text as UTF-8, for readable failure messages.
-std::string utf8(const std::string& cp932);
+    HWND control(int id) const { return GetDlgItem(window, id); }
+    std::string text(int id) const;
+    void select(int item);                             // a click on the drive; -1: on empty space
+    void type(int comboId, const std::string& text);   // focus in, text, focus out
+    void choose(int comboId, const std::string& item); // from the drop-down list
+    void command(int id) const { SendMessageA(window, WM_COMMAND, id, 0); }
+    // Sends a command; the message boxes (titled "Kelvarin") it shows are
+    // answered with buttons in turn; their texts.
+    Texts boxes(int id, std::initializer_list<int> buttons = {});
+    bool previewShows(const Pixels& icon, const Pixels& other) const;
+    Pixels listImage(int item) const;
+};
 
 } // namespace testbed

@@ -1,0 +1,169 @@
+// The drive model: bounded texts, the test bed's drives with what is stored
+// for them, icon locations turned into icons, and random bad input.
+#include "common/text.h"
+#include "drives/drive_settings.h"
+#include "drives/icon_loader.h"
+#include "tests/support/testbed.h"
+
+#include <random>
+
+using namespace kelvarin;
+using namespace testbed;
+
+static DWORD WINAPI noDrives(DWORD, LPSTR) {
+    return 0;
+}
+static DWORD WINAPI lowerCaseRoots(DWORD, LPSTR roots) {
+    return std::memcpy(roots, "c:\\\0g:\\\0", 9), 8;
+}
+
+TEST(DriveModel, TextsAreCutBetweenWholeCharactersAndAlwaysTerminated) {
+    const struct {
+        std::size_t capacity;
+        const char *source, *expected;
+    } cases[] = {{6, "ドライブ", "ドラ"}, {9, "ドライブ", "ドライブ"},
+                 {4, "aドb", "aド"},      {16, "ab\x83", "ab"},
+                 {1, "abc", ""},          {5, "abcd", "abcd"}};
+    for (const auto& c : cases) {
+        char buffer[16] = "xxxxxxxxxxxxxxx";
+        EXPECT_EQ(std::strlen(c.expected), copyText(buffer, c.capacity, c.source));
+        EXPECT_STREQ(c.expected, buffer) << c.capacity;
+    }
+    char filled[5] = {'a', 'b', 'c', '\x83', '\x68'}; // a control filled it, splitting the last
+    terminateText(filled);
+    EXPECT_STREQ("abc", filled);
+}
+
+TEST(DriveModel, EveryDriveIsListedInLetterOrderWithItsTypeIconAndName) {
+    DriveList drives, none, lower;
+    PerDriveArrays arrays, noArrays, lowerArrays;
+    EXPECT_EQ(1, enumerateDrives(drives, arrays));
+    const char* types[] = {"ハードディスク", "CD/DVD-ROM/R/RW", "リムーバブルディスク",
+                           "ネットワーク",   "ハードディスク",  "RAMディスク",
+                           "ハードディスク"};
+    ASSERT_EQ(7, drives.count());
+    for (int i = 0; i < 7; ++i) {
+        const DriveRecord record = drives.at(i);
+        EXPECT_EQ(std::string(1, kLetters[i]) + ":\\" + types[i],
+                  std::string(record.rootPath) + record.typeName);
+        EXPECT_EQ(iconOf(record.rootPath), iconPixels(record.icon)) << record.rootPath;
+    }
+    // Machines the test bed is not: no drives, and lower-case roots.
+    enumerateDrives(none, noArrays, noDrives);
+    EXPECT_EQ(0u, none.count() + noArrays.dirtyFlags.size() + noArrays.snapshots.size());
+    enumerateDrives(lower, lowerArrays, lowerCaseRoots);
+    EXPECT_EQ("C:\\G:\\データ",
+              std::string(lower.at(0).rootPath) + lower.at(1).rootPath + lower.at(1).label);
+}
+
+TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeButNotForFixedDisks) {
+    const std::string path259 = repeated("C:\\アイコン\\", 259), path260 = path259 + "x";
+    const std::string name255 = repeated("名前", 254) + "x", name256 = name255 + "x";
+    const std::string expandable = "%SystemRoot%\\system32\\shell32.dll,3";
+    const struct {
+        char letter;
+        std::string icon, label; // raw bytes stored; "-" stores nothing
+        DWORD type;
+        std::string expected; // the location, "|", the name
+        Pixels icon32;
+    } cases[] = {
+        {'E', std::string("shell32.dll,8", 14), "保存名", REG_SZ, "shell32.dll,8|保存名",
+         iconOf("shell32.dll,8")},
+        {'G', "-", std::string("無視", 5), REG_SZ, "|データ", iconOf("G:\\")}, // the volume label
+        {'F', path259 + '\0', name255 + '\0', REG_SZ, path259 + "|" + name255, {}},
+        {'F', path260 + '\0', name256 + '\0', REG_SZ, "|", iconOf("F:\\")},
+        {'F', path259, name255, REG_SZ, path259 + "|" + name255, {}}, // without terminators
+        {'F', path260, name256, REG_SZ, "|", {}},
+        {'H', expandable, "AB\0\0", REG_EXPAND_SZ, expandable + "|AB", iconOf("shell32.dll,3")},
+        {'H', "", "", REG_SZ, "|", {}},
+    };
+    for (const auto& c : cases) {
+        resetSettings();
+        for (const auto& [subkey, bytes] :
+             {std::pair{"DefaultIcon", c.icon}, {"DefaultLabel", c.label}}) {
+            if (bytes != "-") {
+                store(c.letter, subkey, bytes, c.type);
+            }
+        }
+        DriveRecord record{};
+        formatText(record.rootPath, "%c:\\", c.letter);
+        readDriveSettings(record);
+        EXPECT_EQ(c.expected, std::string(record.iconLocation) + "|" + record.label) << c.letter;
+        EXPECT_TRUE(c.icon32.empty() || c.icon32 == iconPixels(record.icon)) << c.letter;
+    }
+}
+
+TEST(DriveModel, IconLocationsGiveTheirIconsAndAnythingElseTheFallback) {
+    const std::string program = binDir() + "\\Kelvarin.exe";
+    HICON first = nullptr; // the fallback: the first icon in shell32.dll
+    ExtractIconExA("shell32.dll", 0, &first, nullptr, 1);
+    const Pixels fallback = iconPixels(first);
+    SetEnvironmentVariableA("KELVARIN_LONG",
+                            ("C:\\windows\\system32" + repeated("\\.", 240)).c_str());
+    const struct {
+        std::string location;
+        Pixels expected;
+    } cases[] = {
+        {"D:\\", iconOf("D:\\")},
+        {program + ",0", iconOf(program.c_str())},
+        {"shell32.dll,3", iconOf("shell32.dll,3")},
+        {program + ",-106", iconOf((program + ",-106").c_str())},
+        {"%SystemRoot%\\system32\\shell32.dll,12", iconOf("shell32.dll,12")},
+        {"%KELVARIN_LONG%\\shell32.dll,12", fallback}, // too long once expanded
+        {"C:\\no\\such\\file.dll,5", fallback},
+        {"shell32.dll,99999", fallback},
+    };
+    EXPECT_NE(iconOf(program.c_str()), fallback);
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, iconPixels(loadIconFromLocation(c.location.c_str())))
+            << c.location.substr(0, 40);
+    }
+}
+
+// Whatever another tool leaves in the settings key, and whatever icon
+// location a user types: reading, showing and storing never crash, and every
+// text stays terminated, within its field and made of whole characters.
+// The seed is printed; KELVARIN_SEED=<n> replays a run.
+static bool sound(const DriveRecord& r) {
+    const std::pair<const char*, std::size_t> fields[] = {
+        {r.rootPath, 10}, {r.iconLocation, 260}, {r.label, 256}, {r.typeName, 25}};
+    return std::all_of(std::begin(fields), std::end(fields), [](auto field) {
+        return std::memchr(field.first, 0, field.second) &&
+               boundedTextLength(field.first, field.second) == std::strlen(field.first);
+    });
+}
+
+TEST(DriveModel, AnyStoredStateAndAnyTypedLocationIsReadShownAndStoredSoundly) {
+    const unsigned seed = getenv("KELVARIN_SEED") ? std::stoul(getenv("KELVARIN_SEED")) : 20261206;
+    std::printf("random seed %u (replay with KELVARIN_SEED=%u)\n", seed, seed);
+    std::mt19937 random(seed);
+    // ASCII, double-byte pairs, stray lead bytes, commas, terminators, any byte.
+    const auto bytes = [&](std::size_t length) {
+        std::string out;
+        while (out.size() < length)
+            out += std::string("AドZ,\x83\0", 7).substr(random() % 6, 1 + random() % 2) +
+                   char(random());
+        return out.substr(0, length);
+    };
+    const DWORD types[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_NONE};
+    for (int state = 0; state < 1000 && !HasFailure(); ++state) {
+        resetSettings(); // 1 to 6 letters, mostly the test bed's, with odd values
+        for (int i = random() % 6; i >= 0; --i) {
+            const char letter = random() % 4 ? kLetters[random() % 7] : char('A' + random() % 26);
+            store(letter, "DefaultIcon", bytes(random() % 601), types[random() % 6]);
+            store(letter, "DefaultLabel", bytes(random() % 601), types[random() % 6]);
+        }
+        DriveRecord record{};
+        for (int i = 0; i < 7; ++i) {
+            formatText(record.rootPath, "%c:\\", kLetters[i]);
+            readDriveSettings(record);
+            ASSERT_TRUE(sound(record)) << "state " << state;
+            DestroyIcon(record.icon);
+        }
+    }
+    // Typed as icon locations.
+    for (int n = 0; n < 1000 && !HasFailure(); ++n) {
+        const std::string location = bytes(random() % 400);
+        DestroyIcon(loadIconFromLocation(location.c_str()));
+    }
+}

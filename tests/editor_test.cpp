@@ -1,0 +1,218 @@
+// The main window's stories, on the real window in this process: showing
+// drives, marking and applying changes, what is kept, what Explorer is told,
+// and going back to Windows' own icon and name; and Kelvarin.exe itself.
+#include "tests/support/testbed.h"
+
+#include <shlobj.h>
+
+using namespace testbed;
+
+const std::string kExit = "終了しますか？", kAsk = " ドライブの情報の変更を適用しますか？";
+const std::string kFailed = " ドライブの情報を書き込めませんでした。";
+const std::string kRestore = " ドライブのアイコンと名前を既定に戻しますか？";
+
+Texts g_notified; // shell notifications this process receives: "event path"
+LRESULT CALLBACK notified(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    char path[MAX_PATH] = "";
+    if (message != WM_APP)
+        return DefWindowProcA(window, message, wParam, lParam);
+    SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST*>(wParam)[0], path);
+    g_notified.push_back(std::to_string(lParam) + " " + path);
+    return 0;
+}
+
+TEST(Editor, StartsWithEveryDriveAndNothingShownAndExitsOnlyWhenAsked) {
+    storeText('E', "DefaultIcon", "shell32.dll,8");
+    MainWindow main;
+    for (int i = 0; i < SendMessageA(main.control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0); ++i) {
+        char text[8] = {};
+        ListView_GetItemText(main.control(IDC_DRIVE_LIST), i, 0, text, sizeof text);
+        EXPECT_EQ(std::string(1, kLetters[i]) + ":\\", text);
+        EXPECT_EQ(iconOf(i == kE ? "shell32.dll,8" : text), main.listImage(i)) << text;
+    }
+    EXPECT_EQ("", main.text(IDC_TYPE_NAME) + main.text(IDC_ICON_PATH) + main.text(IDC_LABEL));
+    SetCurrentDirectoryA("C:\\windows"); // no read-me there: the one beside the program
+    main.command(ID_HELP_README);
+    SetCurrentDirectoryA(binDir().c_str());
+    HWND notepad = nullptr;
+    EXPECT_TRUE(waitFor([&] { return notepad = FindWindowA(0, "ReadMe.txt - メモ帳"); }, 9000));
+    PostMessageA(notepad, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Texts{}, main.boxes(IDCANCEL)); // Escape
+    EXPECT_EQ(Texts{kExit}, main.boxes(IDC_CANCEL, {IDCANCEL}));
+    EXPECT_TRUE(IsWindowVisible(main.window));
+    EXPECT_EQ(Texts{kExit}, main.boxes(ID_FILE_EXIT, {IDOK}));
+    EXPECT_FALSE(IsWindowVisible(main.window));
+}
+
+TEST(Editor, EditsStayWithTheirDriveAndMarkedDrivesAreAskedForInListOrder) {
+    storeText('H', "DefaultLabel", "ラム");
+    MainWindow main;
+    main.select(kF);
+    main.type(IDC_LABEL, "共有");
+    main.select(kH);
+    main.type(IDC_LABEL, "ラム"); // its stored name again: not marked
+    main.select(kE);
+    main.type(IDC_LABEL, "Backup");
+    EXPECT_EQ((Texts{'E' + kAsk, 'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL, 2}));
+    const Stored label = stored('E', "DefaultLabel"), icon = stored('E', "DefaultIcon");
+    EXPECT_EQ(std::string("Backup\0\0", 8), label.data + icon.data);
+    EXPECT_EQ(REG_SZ + 0u, label.type + stored('F').key + stored('D').key);
+    EXPECT_EQ(Texts{kExit}, main.boxes(IDC_OK, {IDCANCEL})); // declined or written: unmarked
+    main.select(kF);
+    EXPECT_EQ("ネットワーク共有", main.text(IDC_TYPE_NAME) + main.text(IDC_LABEL));
+    screenshot(main.window, "main-window");
+    EXPECT_EQ(2, SendDlgItemMessageA(main.window, IDC_LABEL, CB_GETCOUNT, 0, 0)); // "" once
+    main.choose(IDC_LABEL, "共有"); // a choice from the list marks, even the same text
+    main.select(-1);                // the popup's commands need a selected drive
+    for (int id : {ID_APPLY_ALL, ID_APPLY_THIS, ID_RESTORE_DEFAULTS, IDC_BROWSE})
+        EXPECT_EQ(Texts{}, main.boxes(id)) << id;
+    EXPECT_EQ((Texts{'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+    main.select(kD); // one drive: asked even unmarked, and its mark stays
+    main.type(IDC_LABEL, "二回");
+    EXPECT_EQ(Texts{'D' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("共有二回", stored('F', "DefaultLabel").text() + stored('D', "DefaultLabel").text());
+    EXPECT_EQ((Texts{'D' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
+    main.select(kF); // 300 bytes of double-byte text: 254 kept, never half a character
+    SetDlgItemTextA(main.window, IDC_LABEL, repeated("あ", 300).c_str());
+    main.select(kD);
+    main.select(kF);
+    EXPECT_EQ(Texts{'F' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ(repeated("あ", 254), stored('F', "DefaultLabel").text());
+}
+
+TEST(Editor, FixedDisksTakeTheNameAsVolumeLabelAndFailedWritesStayMarked) {
+    makeLetterKeyVolatile('E');
+    MainWindow main;
+    main.select(kE);
+    main.type(IDC_LABEL, "書けない");
+    main.select(kG);
+    main.type(IDC_LABEL, "バックアップ");
+    main.type(IDC_ICON_PATH, "shell32.dll,8");
+    EXPECT_EQ((Texts{'E' + kAsk, 'E' + kFailed, 'G' + kAsk, kExit}),
+              main.boxes(IDC_OK, {IDOK, IDOK, IDOK, IDCANCEL}));
+    EXPECT_EQ(u8"バックアップ\n", readFile("G:\\.windows-label"));
+    EXPECT_FALSE(stored('E', "DefaultLabel").key || stored('G', "DefaultLabel").key);
+    EXPECT_EQ("shell32.dll,8", stored('G', "DefaultIcon").text());
+    EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL})); // still marked
+}
+
+TEST(Editor, AppliedIconsShowAtOnceUnshownValuesAreKeptAndExplorerIsToldOfEachWrite) {
+    const HWND listener = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    SetWindowLongPtrA(listener, GWLP_WNDPROC, LONG_PTR(notified));
+    SHChangeNotifyEntry entry{nullptr, TRUE};
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, const_cast<LPITEMIDLIST*>(&entry.pidl));
+    const LONG events = SHCNE_ASSOCCHANGED | SHCNE_UPDATEITEM;
+    ASSERT_TRUE(SHChangeNotifyRegister(listener, SHCNRF_ShellLevel, events, WM_APP, 1, &entry));
+    const std::string longPath = "C:\\" + repeated("長いフォルダ\\", 312) + "icons.dll,3";
+    const std::string longName = repeated("名前", 300),
+                      expandable = "%SystemRoot%\\system32\\shell32.dll,3";
+    const Pixels third = iconOf("shell32.dll,3"), fourth = iconOf("shell32.dll,4");
+    storeText('E', "DefaultIcon", longPath);
+    storeText('F', "DefaultLabel", longName);
+    store('H', "DefaultIcon", expandable + '\0', REG_EXPAND_SZ);
+    MainWindow main;
+    const auto apply = [&](int id, std::initializer_list<int> buttons) {
+        g_notified.clear();
+        main.boxes(id, buttons);
+        return waitFor([] { return false; }, 200), g_notified;
+    };
+    main.select(kE);
+    main.type(IDC_LABEL, "名前だけ" + main.text(IDC_ICON_PATH)); // the location was shown empty
+    main.select(kH);
+    main.type(IDC_LABEL, "ラム");
+    EXPECT_TRUE(third == main.listImage(kH) && main.previewShows(third, iconOf("H:\\")));
+    main.select(kF);
+    main.choose(IDC_ICON_PATH, ""); // previews the drive's own icon at once
+    EXPECT_TRUE(main.previewShows(iconOf("F:\\"), fourth));
+    main.type(IDC_ICON_PATH, "shell32.dll,4");
+    EXPECT_EQ((Texts{"8192 F:\\", "134217728 "}), apply(ID_APPLY_THIS, {IDOK}));
+    EXPECT_TRUE(fourth == main.listImage(kF) && main.previewShows(fourth, third));
+    main.select(kE);
+    main.select(kF);
+    EXPECT_TRUE(main.previewShows(fourth, third));
+    const Texts written{"8192 E:\\", "8192 F:\\", "8192 H:\\", "134217728 "};
+    EXPECT_EQ(written, apply(IDC_OK, {IDOK, IDOK, IDOK, IDCANCEL}));
+    EXPECT_EQ(longPath + "名前だけ",
+              stored('E', "DefaultIcon").text() + stored('E', "DefaultLabel").text());
+    EXPECT_EQ(longName + expandable,
+              stored('F', "DefaultLabel").text() + stored('H', "DefaultIcon").text());
+    EXPECT_EQ(REG_EXPAND_SZ + 0ul, stored('H', "DefaultIcon").type); // plain ones stay REG_SZ:
+    EXPECT_EQ(REG_SZ * 11ul,
+              stored('F', "DefaultIcon").type + 10 * stored('H', "DefaultLabel").type);
+    EXPECT_EQ(Texts{}, apply(ID_APPLY_THIS, {IDCANCEL}));
+    makeLetterKeyVolatile('D');
+    main.select(kD);
+    EXPECT_EQ(Texts{}, apply(ID_APPLY_THIS, {IDOK, IDOK})); // failed
+    main.select(kF);
+    EXPECT_EQ((Texts{"8192 F:\\", "134217728 "}), apply(ID_RESTORE_DEFAULTS, {IDOK}));
+}
+
+TEST(Editor, RestoringDefaultsFromTheApplyMenuGoesBackToWhatWindowsShows) {
+    storeText('E', "DefaultIcon", "shell32.dll,3");
+    storeText('E', "DefaultLabel", "保存名");
+    MainWindow main;
+    SetCursorPos(300, 500); // the menu opens at the mouse, its third command after a line
+    ModalScript script({[](HWND menu) {
+        RECT at{};
+        char third[32] = {};
+        const auto popup = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
+        GetMenuStringA(popup, ID_RESTORE_DEFAULTS, third, sizeof third, MF_BYCOMMAND);
+        GetWindowRect(menu, &at);
+        EXPECT_EQ(3005004, at.left * 10000 + at.top * 10 + GetMenuItemCount(popup));
+        EXPECT_STREQ("既定に戻す(&D)", third);
+        screenshot(menu, "apply-menu", RECT{0, 0, at.right + 20, at.bottom + 20});
+        EndMenu();
+    }});
+    main.command(IDC_APPLY);
+    main.select(kE);
+    main.type(IDC_LABEL, "途中");
+    EXPECT_EQ(Texts{'E' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDCANCEL}));
+    EXPECT_EQ("保存名途中", stored('E', "DefaultLabel").text() + main.text(IDC_LABEL));
+    EXPECT_EQ(Texts{'E' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
+    EXPECT_EQ("0",
+              std::to_string(stored('E').key) + main.text(IDC_LABEL) + main.text(IDC_ICON_PATH));
+    EXPECT_EQ(iconOf("E:\\"), main.listImage(kE));
+    EXPECT_TRUE(main.previewShows(iconOf("E:\\"), iconOf("shell32.dll,3")));
+    EXPECT_EQ(Texts{kExit}, main.boxes(IDC_OK, {IDCANCEL})); // its mark went with its edits
+    main.select(kG); // nothing stored: nothing deleted, nothing reported, the label kept
+    EXPECT_EQ(Texts{'G' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
+    EXPECT_EQ(u8"データ\n", readFile("G:\\.windows-label"));
+    storeText('F', "DefaultLabel", "共有"); // keys of someone else's below: all kept
+    storeText('F', "DefaultIcon\\Other", "x");
+    main.select(kF);
+    main.type(IDC_LABEL, "変更中");
+    EXPECT_EQ((Texts{'F' + kRestore, 'F' + kFailed}),
+              main.boxes(ID_RESTORE_DEFAULTS, {IDOK, IDOK}));
+    EXPECT_EQ("共有変更中", stored('F', "DefaultLabel").text() + main.text(IDC_LABEL));
+    EXPECT_EQ((Texts{'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
+}
+
+// Kelvarin.exe itself: one instance at a time, and exit code 0.
+struct Process : PROCESS_INFORMATION {
+    Process() : PROCESS_INFORMATION{} {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + binDir() + "\\Kelvarin.exe\"";
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, 0, 0, 0, 0, &startup, this);
+    }
+    ~Process() { TerminateProcess(hProcess, 1); }
+    DWORD exitCode() const {
+        DWORD code = WaitForSingleObject(hProcess, 5000);
+        return GetExitCodeProcess(hProcess, &code), code;
+    }
+    HWND window() const {
+        return WaitForInputIdle(hProcess, 9000), FindWindowA("#32770", "Kelvarin");
+    }
+};
+
+TEST(Editor, KelvarinRunsOneInstanceAtATimeAndEndsWithExitCodeZero) {
+    Process first;
+    const HWND main = first.window();
+    EXPECT_EQ(7, SendDlgItemMessageA(main, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(0u, Process().exitCode()) << "a second instance kept running";
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, first.exitCode());
+    Process again; // the marker went with the first instance
+    PostMessageA(again.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, again.exitCode()) << "the close box asked something";
+}

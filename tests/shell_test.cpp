@@ -1,0 +1,136 @@
+// The shell services: choosing an icon (the shell's picker and Kelvarin's
+// own), exporting the settings, and the about box with its links.
+#include "shell/icon_picker.h"
+#include "tests/support/testbed.h"
+
+using namespace testbed;
+
+const std::string kShell32 = std::string(getenv("SystemRoot")) + "\\system32\\shell32.dll";
+std::wstring g_chosen; // what the stand-in for the shell's picker answers
+int g_result, g_fallbacks;
+UINT g_capacity;
+
+static int WINAPI shellPicker(HWND, void* path, UINT capacity, int* index) {
+    if (g_capacity = capacity, g_result == 1)
+        wcsncpy(static_cast<wchar_t*>(path), g_chosen.c_str(), capacity), *index = 5;
+    return g_result;
+}
+
+static int ownPicker(HWND, char* path, int capacity, int* index) {
+    EXPECT_EQ(kShell32, path);
+    return ++g_fallbacks, lstrcpynA(path, "C:\\own.ico", capacity), *index = 2, 1;
+}
+
+TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
+    // 95/98/Me (platform 1): 8; NT 4 (platform 2): none; NT from 5 on: 6; no answer: none.
+    for (const auto& [platform, major, family] : {std::tuple{1, 4, 8}, {2, 4, 0}, {2, 10, 6}})
+        EXPECT_EQ(family,
+                  kelvarin::windowsFamilyOf(true, {0, DWORD(major), 0, 0, DWORD(platform), {}}));
+    EXPECT_EQ(0, kelvarin::windowsFamilyOf(false, {}));
+    const struct {
+        int family, result;
+        std::wstring chosen;
+        std::string expected; // result, path, index, runs of Kelvarin's own picker
+    } cases[] = {
+        {6, 1, L"C:\\アイコン\\pack.dll", "1C:\\アイコン\\pack.dll,5,0"},
+        {6, 0, L"", "0,0,0"},
+        {6, 1, L"C:\\" + std::wstring(200, L'あ'), "0,0,0"}, // does not fit: no choice
+        {6, -1, L"", "1C:\\own.ico,2,1"},                    // Wine's stub
+        {0, 1, L"C:\\a.dll", "1C:\\own.ico,2,1"},            // NT 4 has none
+    };
+    for (const auto& c : cases) {
+        g_chosen = c.chosen, g_result = c.result, g_fallbacks = 0, g_capacity = 0;
+        char path[MAX_PATH] = "";
+        int index = 0;
+        const int result = kelvarin::pickIconFileWith(nullptr, path, MAX_PATH, &index, c.family,
+                                                      shellPicker, ownPicker);
+        EXPECT_EQ(c.expected, std::to_string(result) + path + "," + std::to_string(index) + "," +
+                                  std::to_string(g_fallbacks));
+        EXPECT_EQ(c.family != 0 ? MAX_PATH : 0u, g_capacity);
+    }
+}
+
+TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewOrGivesBackTheStoredOne) {
+    storeText('E', "DefaultIcon", "shell32.dll,3");
+    MainWindow main;
+    main.select(kE);
+    ModalScript pick({[&](HWND picker) {
+        const HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
+        EXPECT_EQ(ExtractIconExA(kShell32.c_str(), -1, 0, 0, 0),
+                  SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        LVITEMA state{};
+        state.state = state.stateMask = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, 8, LPARAM(&state));
+        screenshot(GetDesktopWindow(), "icon-picker");
+        PostMessageA(picker, WM_COMMAND, IDOK, 0);
+    }});
+    main.command(IDC_BROWSE);
+    EXPECT_EQ(kShell32 + ",8", main.text(IDC_ICON_PATH));
+    EXPECT_TRUE(main.previewShows(iconOf("shell32.dll,8"), iconOf("shell32.dll,3")));
+    main.select(kD); // the focus left the icon box: E is marked and written
+    EXPECT_EQ(1u, main.boxes(ID_APPLY_ALL, {IDOK}).size());
+    EXPECT_EQ(kShell32 + ",8", stored('E', "DefaultIcon").text());
+}
+
+TEST(Shell, TheExportAsksAndNeverOverwritesWithoutAnOk) {
+    storeText('E', "DefaultLabel", "書出テスト");
+    MainWindow main;
+    const std::string folder = binDir() + "\\..\\test-temp", file = folder + "\\DriveInfo.reg";
+    const std::string question = "ドライブ情報をregファイルに書き出しますか？";
+    SetCurrentDirectoryA(folder.c_str());
+    DeleteFileA(file.c_str());
+    EXPECT_EQ(Texts{question}, main.boxes(ID_FILE_EXPORT, {IDCANCEL}));
+    EXPECT_EQ(Texts{question}, main.boxes(ID_FILE_EXPORT, {IDOK}));
+    ASSERT_TRUE(waitFor([&] { return readFile(file).size() > 200; }, 20000)) << "no DriveInfo.reg";
+    Sleep(500);
+    const std::string bytes = readFile(file);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_NE(std::wstring::npos, text.find(L"\\E\\DefaultLabel]\r\n@=\"書出テスト\""));
+    EXPECT_EQ((Texts{question, "DriveInfo.regを上書きしますか？"}),
+              main.boxes(ID_FILE_EXPORT, {IDOK, IDCANCEL}));
+    Sleep(1500);
+    EXPECT_EQ(bytes, readFile(file));
+    SetCurrentDirectoryA(binDir().c_str());
+}
+
+TEST(Shell, TheAboutBoxShowsNameVersionAndLinksThatOpenOnce) {
+    const std::string log = binDir() + "\\..\\test-temp\\opened.txt";
+    DeleteFileA(log.c_str());
+    // This program, registered for both schemes, records what it is asked to open.
+    for (std::string scheme : {"https", "mailto"}) {
+        const std::string open =
+            "\"" + binDir() + "\\shell_test.exe\" --record \"" + log + "\" \"%1\"";
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE,
+                        ("Software\\Classes\\" + scheme + "\\shell\\open\\command").c_str(),
+                        nullptr, REG_SZ, open.c_str(), DWORD(open.size() + 1));
+    }
+    MainWindow main;
+    ModalScript script({[&](HWND about) {
+        char text[32] = {};
+        GetDlgItemTextA(about, IDC_VERSION, text, sizeof text);
+        EXPECT_STREQ("Kelvarin  1.01", text);
+        RedrawWindow(about, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        for (int id : {IDC_SITE_LINK, IDC_MAIL_LINK}) { // blue, with the hand over them
+            RECT rect{};
+            GetWindowRect(GetDlgItem(about, id), &rect);
+            const Pixels pixels = screenPixels(rect);
+            EXPECT_GT(std::count(pixels.begin(), pixels.end(), 0x4141FFu), 20);
+            SendMessageA(about, WM_SETCURSOR, WPARAM(GetDlgItem(about, id)), 0);
+            EXPECT_EQ(LoadCursorA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDC_LINK_CURSOR)),
+                      GetCursor());
+        }
+        screenshot(about, "about-box");
+        for (int code : {STN_CLICKED, STN_DBLCLK})
+            for (int id : {IDC_SITE_LINK, IDC_MAIL_LINK})
+                SendMessageA(about, WM_COMMAND, MAKEWPARAM(id, code), 0);
+        SendMessageA(about, WM_COMMAND, IDCANCEL, 0); // Escape
+        EXPECT_TRUE(IsWindowVisible(about));
+        PostMessageA(about, WM_COMMAND, IDC_OK, 0);
+    }});
+    main.command(ID_HELP_ABOUT);
+    const std::string site = "https://kelvarin.example.org/\n",
+                      mail = "mailto:support@kelvarin.example.org\n";
+    EXPECT_TRUE(waitFor([&] { return readFile(log).size() >= site.size() + mail.size(); }, 9000));
+    Sleep(1000); // each once, in either order
+    EXPECT_TRUE(readFile(log) == site + mail || readFile(log) == mail + site) << readFile(log);
+}
