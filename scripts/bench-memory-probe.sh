@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Answers kelvarin_bench's memory requests (see tests/bench/kelvarin_bench.cpp):
+# Answers kelvarin_bench's memory requests (see bench/kelvarin_bench.cpp):
 # for each NAME.request in FOLDER, writes NAME.done with the private memory
 # (KiB, from /proc/PID/smaps_rollup) of the host process running Kelvarin.exe.
 # Runs until killed.

@@ -9,8 +9,8 @@ runs=${1:-21}
 switches=${2:-2000}
 
 bash scripts/setup.sh >/dev/null
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 >/dev/null
+preset=$(bash scripts/wine-build.sh)
+dir=$(bash scripts/build.sh "$preset" 2>/dev/null)
 
 echo "== Footprint"
 mkdir -p build/bench
@@ -33,18 +33,18 @@ else
 fi
 
 echo
-echo "== Start-up and steady state (Wine test bed, 26 drive letters)"
+echo "== Start-up and steady state (Wine test bed, 26 drive letters, $preset build)"
 probe=build/bench/memory-probe
 rm -rf "$probe"
 mkdir -p "$probe"
-KELVARIN_ALL_DRIVES=1 scripts/testbed.sh build run bash -c "
+KELVARIN_ALL_DRIVES=1 scripts/testbed.sh "$dir" run bash -c "
   echo '-- where reading the drives spends its time (a fresh process, cold shell)'
-  wine build/bin/kelvarin_bench.exe profile 2>/dev/null | iconv -f cp932 -t utf-8
+  wine $dir/bin/kelvarin_bench.exe profile 2>/dev/null | iconv -f cp932 -t utf-8
   echo
-  wine build/bin/kelvarin_bench.exe startup $runs 2>/dev/null | iconv -f cp932 -t utf-8
+  wine $dir/bin/kelvarin_bench.exe startup $runs 2>/dev/null | iconv -f cp932 -t utf-8
   echo
   scripts/bench-memory-probe.sh $probe &
   watcher=\$!
-  KELVARIN_MEMORY_PROBE=\$(winepath -w $probe) wine build/bin/kelvarin_bench.exe steady $switches 2>/dev/null | iconv -f cp932 -t utf-8
+  KELVARIN_MEMORY_PROBE=\$(winepath -w $probe) wine $dir/bin/kelvarin_bench.exe steady $switches 2>/dev/null | iconv -f cp932 -t utf-8
   kill \$watcher
 "
