@@ -50,7 +50,7 @@ TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
     }
 }
 
-TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewOrGivesBackTheStoredOne) {
+TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewAndMarksTheDrive) {
     storeText('E', "DefaultIcon", "shell32.dll,3");
     MainWindow main;
     main.select(kE);
