@@ -56,11 +56,13 @@ INT_PTR askToExit(HWND window) {
 // holds no read-me; the one shipped beside the program is meant then.
 void openReadMe(HWND window) {
     char path[MAX_PATH] = "ReadMe.txt";
-    char beside[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, beside, MAX_PATH);
-    if (!PathFileExistsA(path) && length > 0 && length < MAX_PATH && PathRemoveFileSpecA(beside) &&
-        PathAppendA(beside, path)) {
-        copyText(path, beside);
+    if (!PathFileExistsA(path)) {
+        char beside[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameA(nullptr, beside, MAX_PATH);
+        if (length > 0 && length < MAX_PATH && PathRemoveFileSpecA(beside) &&
+            PathAppendA(beside, path)) {
+            copyText(path, beside);
+        }
     }
     ShellExecuteA(window, "open", path, nullptr, nullptr, SW_SHOW);
 }

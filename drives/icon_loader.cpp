@@ -9,18 +9,6 @@ namespace kelvarin {
 
 namespace {
 
-HICON extractLargeIcon(const char* file, int index) {
-    HICON icon = nullptr;
-    // Only the large icon is asked for: with a small-icon pointer as well,
-    // some platforms leave garbage in both handles on failure. The handle
-    // counts only when the call reports an icon.
-    const UINT extracted = ExtractIconExA(file, index, &icon, nullptr, 1);
-    if (extracted == 0 || extracted == UINT_MAX) {
-        return nullptr;
-    }
-    return icon;
-}
-
 HICON shellIcon(const char* path) {
     // Only the icon is asked for: the system image list index would cost a
     // second lookup per drive at start-up and is never used.
@@ -32,6 +20,18 @@ HICON shellIcon(const char* path) {
 }
 
 } // namespace
+
+HICON extractLargeIcon(const char* file, int index) {
+    HICON icon = nullptr;
+    // Only the large icon is asked for: with a small-icon pointer as well,
+    // some platforms leave garbage in both handles on failure. The handle
+    // counts only when the call reports an icon.
+    const UINT extracted = ExtractIconExA(file, index, &icon, nullptr, 1);
+    if (extracted == 0 || extracted == UINT_MAX) {
+        return nullptr;
+    }
+    return icon;
+}
 
 bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]) {
     expanded[0] = '\0';

@@ -17,6 +17,10 @@ HICON loadIconFromLocation(const char* location);
 // location is empty.
 HICON loadDriveIcon(const char* location, const char* rootPath);
 
+// The large icon at index of file (a negative index names a resource
+// identifier); null when there is none. The caller owns it.
+HICON extractLargeIcon(const char* file, int index);
+
 // Expands %VARIABLE% parts of a path or location into expanded. False (and
 // expanded empty) when the result would not fit a path.
 bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]);

@@ -69,9 +69,7 @@ int loadIcons(HWND dialog, const char* file, int preferred) {
         for (int i = 0; i < count; ++i) {
             // One icon a call: asked for many at once, Wine's 64-bit shell
             // reports them all but hands back only the first.
-            HICON extracted = nullptr;
-            const UINT got = ExtractIconExA(expanded, i, &extracted, nullptr, 1);
-            unique_hicon icon(got == 1 ? extracted : nullptr);
+            unique_hicon icon(extractLargeIcon(expanded, i));
             if (icon) {
                 ImageList_ReplaceIcon(images, i, icon.get());
             }
