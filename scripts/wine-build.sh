@@ -4,7 +4,10 @@
 # kernels refuse every 32-bit executable (Wine's 32-bit loader then fails with
 # "Exec format error"), and there the tests run a 64-bit build of the same
 # sources in a 64-bit prefix instead.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+# KELVARIN_ROUTE=mingw-x86_64 tests the 64-bit build even where both run.
+if [ -n "${KELVARIN_ROUTE:-}" ]; then
+  echo "$KELVARIN_ROUTE"
+elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo mingw-i686
 else
   echo mingw-x86_64

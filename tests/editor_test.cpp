@@ -11,7 +11,8 @@ const std::string kExit = "終了しますか？", kAsk = " ドライブの情�
 const std::string kFailed = " ドライブの情報を書き込めませんでした。";
 const std::string kRestore = " ドライブのアイコンと名前を既定に戻しますか？";
 
-Texts g_notified; // shell notifications this process receives: "event path"
+Texts g_notified;                      // shell notifications this process receives: "event path"
+const std::string kOurs = "4096 C:\\"; // the one the test sends after the code's
 LRESULT CALLBACK notified(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     char path[MAX_PATH] = "";
     if (message != WM_APP)
@@ -24,19 +25,21 @@ LRESULT CALLBACK notified(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 TEST(Editor, StartsWithEveryDriveAndNothingShownAndExitsOnlyWhenAsked) {
     storeText('E', "DefaultIcon", "shell32.dll,8");
     MainWindow main;
-    for (int i = 0; i < SendMessageA(main.control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0); ++i) {
+    ASSERT_EQ(7, SendMessageA(main.control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < 7; ++i) {
         char text[8] = {};
         ListView_GetItemText(main.control(IDC_DRIVE_LIST), i, 0, text, sizeof text);
         EXPECT_EQ(std::string(1, kLetters[i]) + ":\\", text);
         EXPECT_EQ(iconOf(i == kE ? "shell32.dll,8" : text), main.listImage(i)) << text;
     }
-    EXPECT_EQ("", main.text(IDC_TYPE_NAME) + main.text(IDC_ICON_PATH) + main.text(IDC_LABEL));
+    for (int id : {IDC_TYPE_NAME, IDC_ICON_PATH, IDC_LABEL})
+        EXPECT_EQ("", main.text(id)) << "control " << id;
     SetCurrentDirectoryA("C:\\windows"); // no read-me there: the one beside the program
     main.command(ID_HELP_README);
     SetCurrentDirectoryA(binDir().c_str());
-    HWND notepad = nullptr;
-    EXPECT_TRUE(waitFor([&] { return notepad = FindWindowA(0, "ReadMe.txt - メモ帳"); }, 9000));
-    PostMessageA(notepad, WM_CLOSE, 0, 0);
+    const auto notepad = [] { return FindWindowA(nullptr, "ReadMe.txt - メモ帳"); };
+    EXPECT_TRUE(waitFor("Notepad showing ReadMe.txt", notepad, present, 9000));
+    PostMessageA(notepad(), WM_CLOSE, 0, 0);
     EXPECT_EQ(Texts{}, main.boxes(IDCANCEL)); // Escape
     EXPECT_EQ(Texts{kExit}, main.boxes(IDC_CANCEL, {IDCANCEL}));
     EXPECT_TRUE(IsWindowVisible(main.window));
@@ -54,12 +57,17 @@ TEST(Editor, EditsStayWithTheirDriveAndMarkedDrivesAreAskedForInListOrder) {
     main.select(kE);
     main.type(IDC_LABEL, "Backup");
     EXPECT_EQ((Texts{'E' + kAsk, 'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL, 2}));
-    const Stored label = stored('E', "DefaultLabel"), icon = stored('E', "DefaultIcon");
-    EXPECT_EQ(std::string("Backup\0\0", 8), label.data + icon.data);
-    EXPECT_EQ(REG_SZ + 0u, label.type + stored('F').key + stored('D').key);
+    EXPECT_EQ(std::string("Backup", 7), stored('E', "DefaultLabel").data);
+    EXPECT_EQ(DWORD(REG_SZ), stored('E', "DefaultLabel").type);
+    EXPECT_EQ(std::string(1, '\0'), stored('E', "DefaultIcon").data) << "an empty location";
+    EXPECT_EQ("DefaultLabel", stored('E', "DefaultLabel").keyClass); // as regedit shows them
+    EXPECT_EQ("DefaultIcon", stored('E', "DefaultIcon").keyClass);
+    EXPECT_FALSE(stored('F').key) << "declined, yet written";
+    EXPECT_FALSE(stored('D').key) << "never marked, yet written";
     EXPECT_EQ(Texts{kExit}, main.boxes(IDC_OK, {IDCANCEL})); // declined or written: unmarked
     main.select(kF);
-    EXPECT_EQ("ネットワーク共有", main.text(IDC_TYPE_NAME) + main.text(IDC_LABEL));
+    EXPECT_EQ("ネットワーク", main.text(IDC_TYPE_NAME));
+    EXPECT_EQ("共有", main.text(IDC_LABEL));
     screenshot(main.window, "main-window");
     EXPECT_EQ(3, SendDlgItemMessageA(main.window, IDC_LABEL, CB_GETCOUNT, 0, 0)); // "" once
     main.choose(IDC_LABEL, "共有"); // a choice from the list marks, even the same text
@@ -70,7 +78,8 @@ TEST(Editor, EditsStayWithTheirDriveAndMarkedDrivesAreAskedForInListOrder) {
     main.select(kD); // one drive: asked even unmarked, and its mark stays
     main.type(IDC_LABEL, "二回");
     EXPECT_EQ(Texts{'D' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
-    EXPECT_EQ("共有二回", stored('F', "DefaultLabel").text() + stored('D', "DefaultLabel").text());
+    EXPECT_EQ("共有", stored('F', "DefaultLabel").text());
+    EXPECT_EQ("二回", stored('D', "DefaultLabel").text());
     EXPECT_EQ((Texts{'D' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
     main.select(kF); // 300 bytes of double-byte text: 254 kept, never half a character
     SetDlgItemTextA(main.window, IDC_LABEL, repeated("あ", 300).c_str());
@@ -91,7 +100,8 @@ TEST(Editor, FixedDisksTakeTheNameAsVolumeLabelAndFailedWritesStayMarked) {
     EXPECT_EQ((Texts{'E' + kAsk, 'E' + kFailed, 'G' + kAsk, kExit}),
               main.boxes(IDC_OK, {IDOK, IDOK, IDOK, IDCANCEL}));
     EXPECT_EQ(u8"バックアップ\n", readFile("G:\\.windows-label"));
-    EXPECT_FALSE(stored('E', "DefaultLabel").key || stored('G', "DefaultLabel").key);
+    EXPECT_FALSE(stored('E', "DefaultLabel").key) << "the failed write left a value";
+    EXPECT_FALSE(stored('G', "DefaultLabel").key) << "a fixed disk's name went to DefaultLabel";
     EXPECT_EQ("shell32.dll,8", stored('G', "DefaultIcon").text());
     EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL})); // still marked
 }
@@ -101,44 +111,56 @@ TEST(Editor, AppliedIconsShowAtOnceUnshownValuesAreKeptAndExplorerIsToldOfEachWr
     SetWindowLongPtrA(listener, GWLP_WNDPROC, LONG_PTR(notified));
     SHChangeNotifyEntry entry{nullptr, TRUE};
     SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, const_cast<LPITEMIDLIST*>(&entry.pidl));
-    const LONG events = SHCNE_ASSOCCHANGED | SHCNE_UPDATEITEM;
+    const LONG events = SHCNE_ASSOCCHANGED | SHCNE_UPDATEITEM | SHCNE_UPDATEDIR;
     ASSERT_TRUE(SHChangeNotifyRegister(listener, SHCNRF_ShellLevel, events, WM_APP, 1, &entry));
     const std::string longPath = "C:\\" + repeated("長いフォルダ\\", 312) + "icons.dll,3";
-    const std::string longName = repeated("名前", 300),
-                      expandable = "%SystemRoot%\\system32\\shell32.dll,3";
+    const std::string longName = repeated("名前", 300), filledName = repeated("ラ", 256);
+    const std::string expandable = "%SystemRoot%\\system32\\shell32.dll,3";
     const Pixels third = iconOf("shell32.dll,3"), fourth = iconOf("shell32.dll,4");
     storeText('E', "DefaultIcon", longPath);
     storeText('F', "DefaultLabel", longName);
     store('H', "DefaultIcon", expandable + '\0', REG_EXPAND_SZ);
+    store('H', "DefaultLabel", filledName, REG_BINARY); // fills the field, no terminator
     MainWindow main;
+    // Notifications arrive in order: once ours has, every one the code sent has.
     const auto apply = [&](int id, std::initializer_list<int> buttons) {
         g_notified.clear();
         main.boxes(id, buttons);
-        return waitFor([] { return false; }, 200), g_notified;
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, "C:\\", nullptr);
+        EXPECT_TRUE(waitFor(
+            "the test's own notification", [] { return g_notified; },
+            [](const Texts& seen) { return !seen.empty() && seen.back() == kOurs; }));
+        g_notified.pop_back();
+        return g_notified;
     };
     main.select(kE);
-    main.type(IDC_LABEL, "名前だけ" + main.text(IDC_ICON_PATH)); // the location was shown empty
+    EXPECT_EQ("", main.text(IDC_ICON_PATH)) << "a location too long to show";
+    main.type(IDC_LABEL, "名前だけ");
     main.select(kH);
-    main.type(IDC_LABEL, "ラム");
-    EXPECT_TRUE(third == main.listImage(kH) && main.previewShows(third, iconOf("H:\\")));
+    EXPECT_EQ("", main.text(IDC_LABEL)) << "a name that fills its field";
+    EXPECT_EQ(third, main.listImage(kH));
+    EXPECT_TRUE(main.previewShows(third, iconOf("H:\\")));
+    main.choose(IDC_ICON_PATH, expandable);
     main.select(kF);
     main.choose(IDC_ICON_PATH, ""); // previews the drive's own icon at once
     EXPECT_TRUE(main.previewShows(iconOf("F:\\"), fourth));
     main.type(IDC_ICON_PATH, "shell32.dll,4");
     EXPECT_EQ((Texts{"8192 F:\\", "134217728 "}), apply(ID_APPLY_THIS, {IDOK}));
-    EXPECT_TRUE(fourth == main.listImage(kF) && main.previewShows(fourth, third));
+    EXPECT_EQ(fourth, main.listImage(kF));
+    EXPECT_TRUE(main.previewShows(fourth, third));
     main.select(kE);
     main.select(kF);
     EXPECT_TRUE(main.previewShows(fourth, third));
     const Texts written{"8192 E:\\", "8192 F:\\", "8192 H:\\", "134217728 "};
     EXPECT_EQ(written, apply(IDC_OK, {IDOK, IDOK, IDOK, IDCANCEL}));
-    EXPECT_EQ(longPath + "名前だけ",
-              stored('E', "DefaultIcon").text() + stored('E', "DefaultLabel").text());
-    EXPECT_EQ(longName + expandable,
-              stored('F', "DefaultLabel").text() + stored('H', "DefaultIcon").text());
-    EXPECT_EQ(REG_EXPAND_SZ + 0ul, stored('H', "DefaultIcon").type); // plain ones stay REG_SZ:
-    EXPECT_EQ(REG_SZ * 11ul,
-              stored('F', "DefaultIcon").type + 10 * stored('H', "DefaultLabel").type);
+    EXPECT_EQ(longPath, stored('E', "DefaultIcon").text());
+    EXPECT_EQ("名前だけ", stored('E', "DefaultLabel").text());
+    EXPECT_EQ(longName, stored('F', "DefaultLabel").text());
+    EXPECT_EQ(DWORD(REG_SZ), stored('F', "DefaultIcon").type);
+    EXPECT_EQ(expandable, stored('H', "DefaultIcon").text());
+    EXPECT_EQ(DWORD(REG_EXPAND_SZ), stored('H', "DefaultIcon").type);
+    EXPECT_EQ(filledName, stored('H', "DefaultLabel").data);
+    EXPECT_EQ(DWORD(REG_BINARY), stored('H', "DefaultLabel").type);
     EXPECT_EQ(Texts{}, apply(ID_APPLY_THIS, {IDCANCEL}));
     makeLetterKeyVolatile('D');
     main.select(kD);
@@ -158,19 +180,29 @@ TEST(Editor, RestoringDefaultsFromTheApplyMenuGoesBackToWhatWindowsShows) {
         const auto popup = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
         GetMenuStringA(popup, ID_RESTORE_DEFAULTS, third, sizeof third, MF_BYCOMMAND);
         GetWindowRect(menu, &at);
-        EXPECT_EQ(3005004, at.left * 10000 + at.top * 10 + GetMenuItemCount(popup));
+        EXPECT_EQ(300, at.left);
+        EXPECT_EQ(500, at.top);
+        EXPECT_EQ(4, GetMenuItemCount(popup));
         EXPECT_STREQ("既定に戻す(&D)", third);
         screenshot(menu, "apply-menu", RECT{0, 0, at.right + 20, at.bottom + 20});
         EndMenu();
     }});
     main.command(IDC_APPLY);
+    main.select(kC); // the first drive is the menu's too
+    main.type(IDC_ICON_PATH, "shell32.dll,5");
+    EXPECT_EQ(Texts{'C' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("shell32.dll,5", stored('C', "DefaultIcon").text());
+    EXPECT_EQ(Texts{'C' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
+    EXPECT_FALSE(stored('C').key);
     main.select(kE);
     main.type(IDC_LABEL, "途中");
     EXPECT_EQ(Texts{'E' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDCANCEL}));
-    EXPECT_EQ("保存名途中", stored('E', "DefaultLabel").text() + main.text(IDC_LABEL));
+    EXPECT_EQ("保存名", stored('E', "DefaultLabel").text());
+    EXPECT_EQ("途中", main.text(IDC_LABEL));
     EXPECT_EQ(Texts{'E' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
-    EXPECT_EQ("0",
-              std::to_string(stored('E').key) + main.text(IDC_LABEL) + main.text(IDC_ICON_PATH));
+    EXPECT_FALSE(stored('E').key);
+    EXPECT_EQ("", main.text(IDC_LABEL));
+    EXPECT_EQ("", main.text(IDC_ICON_PATH));
     EXPECT_EQ(iconOf("E:\\"), main.listImage(kE));
     EXPECT_TRUE(main.previewShows(iconOf("E:\\"), iconOf("shell32.dll,3")));
     EXPECT_EQ(Texts{kExit}, main.boxes(IDC_OK, {IDCANCEL})); // its mark went with its edits
@@ -183,7 +215,8 @@ TEST(Editor, RestoringDefaultsFromTheApplyMenuGoesBackToWhatWindowsShows) {
     main.type(IDC_LABEL, "変更中");
     EXPECT_EQ((Texts{'F' + kRestore, 'F' + kFailed}),
               main.boxes(ID_RESTORE_DEFAULTS, {IDOK, IDOK}));
-    EXPECT_EQ("共有変更中", stored('F', "DefaultLabel").text() + main.text(IDC_LABEL));
+    EXPECT_EQ("共有", stored('F', "DefaultLabel").text());
+    EXPECT_EQ("変更中", main.text(IDC_LABEL));
     EXPECT_EQ((Texts{'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
 }
 
@@ -201,14 +234,36 @@ struct Process : PROCESS_INFORMATION {
         return GetExitCodeProcess(hProcess, &code), code;
     }
     HWND window() const {
-        return WaitForInputIdle(hProcess, 9000), FindWindowA("#32770", "Kelvarin");
+        const auto find = [] { return FindWindowA("#32770", "Kelvarin"); };
+        EXPECT_TRUE(waitFor("Kelvarin's window", find, present, 9000));
+        return find();
     }
 };
 
 TEST(Editor, KelvarinRunsOneInstanceAtATimeAndEndsWithExitCodeZero) {
+    // Its manifest names its own architecture, or any: a 64-bit program that
+    // asks for the 32-bit common controls does not start where both exist.
+    const HMODULE exe =
+        LoadLibraryExA((binDir() + "\\Kelvarin.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HRSRC resource = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, resource))),
+                               SizeofResource(exe, resource));
+    const std::string key = "processorArchitecture=\"", own = sizeof(void*) == 8 ? "amd64" : "X86";
+    int named = 0;
+    for (auto at = manifest.find(key); at != std::string::npos; at = manifest.find(key, at + 1)) {
+        const std::string value =
+            manifest.substr(at + key.size(), manifest.find('"', at + key.size()) - at - key.size());
+        EXPECT_TRUE(value == "*" || value == own) << value;
+        ++named;
+    }
+    EXPECT_EQ(2, named) << "the program's identity and the common controls'";
+    FreeLibrary(exe);
     Process first;
     const HWND main = first.window();
-    EXPECT_EQ(7, SendDlgItemMessageA(main, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_TRUE(waitFor(
+        "every drive listed",
+        [&] { return SendDlgItemMessageA(main, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0); },
+        [](LRESULT count) { return count == 7; }));
     EXPECT_EQ(0u, Process().exitCode()) << "a second instance kept running";
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0u, first.exitCode());

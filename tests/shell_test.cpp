@@ -30,22 +30,25 @@ TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
     const struct {
         int family, result;
         std::wstring chosen;
-        std::string expected; // result, path, index, runs of Kelvarin's own picker
+        int expected;
+        std::string path;
+        int index, ownPickerRuns;
     } cases[] = {
-        {6, 1, L"C:\\アイコン\\pack.dll", "1C:\\アイコン\\pack.dll,5,0"},
-        {6, 0, L"", "0,0,0"},
-        {6, 1, L"C:\\" + std::wstring(200, L'あ'), "0,0,0"}, // does not fit: no choice
-        {6, -1, L"", "1C:\\own.ico,2,1"},                    // Wine's stub
-        {0, 1, L"C:\\a.dll", "1C:\\own.ico,2,1"},            // NT 4 has none
+        {6, 1, L"C:\\アイコン\\pack.dll", 1, "C:\\アイコン\\pack.dll", 5, 0},
+        {6, 0, L"", 0, "", 0, 0},
+        {6, 1, L"C:\\" + std::wstring(200, L'あ'), 0, "", 0, 0}, // does not fit: no choice
+        {6, -1, L"", 1, "C:\\own.ico", 2, 1},                    // Wine's stub
+        {0, 1, L"C:\\a.dll", 1, "C:\\own.ico", 2, 1},            // NT 4 has none
     };
     for (const auto& c : cases) {
         g_chosen = c.chosen, g_result = c.result, g_fallbacks = 0, g_capacity = 0;
         char path[MAX_PATH] = "";
         int index = 0;
-        const int result = kelvarin::pickIconFileWith(nullptr, path, MAX_PATH, &index, c.family,
-                                                      shellPicker, ownPicker);
-        EXPECT_EQ(c.expected, std::to_string(result) + path + "," + std::to_string(index) + "," +
-                                  std::to_string(g_fallbacks));
+        EXPECT_EQ(c.expected, kelvarin::pickIconFileWith(nullptr, path, MAX_PATH, &index, c.family,
+                                                         shellPicker, ownPicker));
+        EXPECT_EQ(c.path, path);
+        EXPECT_EQ(c.index, index) << c.path;
+        EXPECT_EQ(c.ownPickerRuns, g_fallbacks) << c.path;
         EXPECT_EQ(c.family != 0 ? MAX_PATH : 0u, g_capacity);
     }
 }
@@ -53,6 +56,15 @@ TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
 TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewAndMarksTheDrive) {
     storeText('E', "DefaultIcon", "shell32.dll,3");
     MainWindow main;
+    main.select(kE);
+    { // Cancel leaves the icon box, the preview and the drive's mark as they were
+        ModalScript cancel({[](HWND picker) { PostMessageA(picker, WM_COMMAND, IDCANCEL, 0); }});
+        main.command(IDC_BROWSE);
+    }
+    EXPECT_EQ("shell32.dll,3", main.text(IDC_ICON_PATH));
+    EXPECT_TRUE(main.previewShows(iconOf("shell32.dll,3"), iconOf("E:\\")));
+    main.select(kD);
+    EXPECT_EQ(Texts{}, main.boxes(ID_APPLY_ALL)) << "cancelled, yet marked";
     main.select(kE);
     ModalScript pick({[&](HWND picker) {
         const HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
@@ -68,7 +80,7 @@ TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewAndMarksTheDrive) {
     EXPECT_EQ(kShell32 + ",8", main.text(IDC_ICON_PATH));
     EXPECT_TRUE(main.previewShows(iconOf("shell32.dll,8"), iconOf("shell32.dll,3")));
     main.select(kD); // the focus left the icon box: E is marked and written
-    EXPECT_EQ(1u, main.boxes(ID_APPLY_ALL, {IDOK}).size());
+    EXPECT_EQ(Texts{"E ドライブの情報の変更を適用しますか？"}, main.boxes(ID_APPLY_ALL, {IDOK}));
     EXPECT_EQ(kShell32 + ",8", stored('E', "DefaultIcon").text());
 }
 
@@ -81,14 +93,15 @@ TEST(Shell, TheExportAsksAndNeverOverwritesWithoutAnOk) {
     DeleteFileA(file.c_str());
     EXPECT_EQ(Texts{question}, main.boxes(ID_FILE_EXPORT, {IDCANCEL}));
     EXPECT_EQ(Texts{question}, main.boxes(ID_FILE_EXPORT, {IDOK}));
-    ASSERT_TRUE(waitFor([&] { return readFile(file).size() > 200; }, 20000)) << "no DriveInfo.reg";
-    Sleep(500);
+    const auto regedits = [] { return processesNamed("regedit.exe"); };
+    ASSERT_TRUE(waitFor("the registry editor done", regedits, std::logical_not(), 20000));
     const std::string bytes = readFile(file);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     EXPECT_NE(std::wstring::npos, text.find(L"\\E\\DefaultLabel]\r\n@=\"書出テスト\""));
+    storeText('E', "DefaultLabel", "変更後"); // what an export now would write
     EXPECT_EQ((Texts{question, "DriveInfo.regを上書きしますか？"}),
               main.boxes(ID_FILE_EXPORT, {IDOK, IDCANCEL}));
-    Sleep(1500);
+    EXPECT_TRUE(waitFor("no registry editor", regedits, std::logical_not()));
     EXPECT_EQ(bytes, readFile(file));
     SetCurrentDirectoryA(binDir().c_str());
 }
@@ -113,8 +126,12 @@ TEST(Shell, TheAboutBoxShowsNameVersionAndLinksThatOpenOnce) {
         for (int id : {IDC_SITE_LINK, IDC_MAIL_LINK}) { // blue, with the hand over them
             RECT rect{};
             GetWindowRect(GetDlgItem(about, id), &rect);
-            const Pixels pixels = screenPixels(rect);
-            EXPECT_GT(std::count(pixels.begin(), pixels.end(), 0x4141FFu), 20);
+            const auto blue = [&] {
+                const Pixels pixels = screenPixels(rect);
+                return std::count(pixels.begin(), pixels.end(), 0x4141FFu);
+            };
+            EXPECT_TRUE(waitFor("link " + std::to_string(id) + " drawn in blue", blue,
+                                [](long count) { return count > 20; }));
             SendMessageA(about, WM_SETCURSOR, WPARAM(GetDlgItem(about, id)), 0);
             EXPECT_EQ(LoadCursorA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDC_LINK_CURSOR)),
                       GetCursor());
@@ -130,7 +147,9 @@ TEST(Shell, TheAboutBoxShowsNameVersionAndLinksThatOpenOnce) {
     main.command(ID_HELP_ABOUT);
     const std::string site = "https://kelvarin.example.org/\n",
                       mail = "mailto:support@kelvarin.example.org\n";
-    EXPECT_TRUE(waitFor([&] { return readFile(log).size() >= site.size() + mail.size(); }, 9000));
-    Sleep(1000); // each once, in either order
+    // Every opening started its recorder before the click returned: once they
+    // are all done, the log is whole. Each link once, in either order.
+    const auto recorders = [] { return processesNamed("shell_test.exe"); };
+    EXPECT_TRUE(waitFor("the links' recorders done", recorders, std::logical_not(), 9000));
     EXPECT_TRUE(readFile(log) == site + mail || readFile(log) == mail + site) << readFile(log);
 }

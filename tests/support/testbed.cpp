@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <iterator>
@@ -87,6 +88,10 @@ Stored stored(char letter, const char* subkey) {
     DWORD size = 0;
     value.key =
         !RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath(letter, subkey).c_str(), 0, KEY_READ, &key);
+    char keyClass[64] = {};
+    DWORD classSize = sizeof keyClass;
+    RegQueryInfoKeyA(key, keyClass, &classSize, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    value.keyClass = keyClass;
     RegQueryValueExA(key, nullptr, nullptr, &value.type, nullptr, &size);
     value.data.resize(size);
     RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()),
@@ -135,7 +140,10 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (rect.right == 0)
         GetWindowRect(window, &rect);
-    const Pixels pixels = screenPixels(rect);
+    Pixels pixels; // the same twice in a row: the drawing has reached the screen
+    waitFor(
+        "a still picture of " + name, [&] { return std::exchange(pixels, screenPixels(rect)); },
+        [&](const Pixels& before) { return before == pixels; });
     const DWORD header = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     const DWORD bytes = static_cast<DWORD>(pixels.size() * 4);
     const BITMAPFILEHEADER file{0x4D42, header + bytes, 0, 0, header};
@@ -148,15 +156,21 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
         .write(reinterpret_cast<const char*>(pixels.data()), bytes);
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+int processesNamed(const char* exe) {
+    const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{sizeof entry};
+    int count = 0;
+    for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
+        count += !lstrcmpiA(entry.szExeFile, exe) && entry.th32ProcessID != GetCurrentProcessId();
+    CloseHandle(all);
+    return count;
+}
+
+void pumpMessages() {
     MSG message;
-    for (const DWORD start = GetTickCount(); !condition(); Sleep(5)) {
-        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
-            return false;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-    }
-    return true;
+    Sleep(5);
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
 }
 
 ModalScript::ModalScript(std::deque<Step> steps_)
@@ -226,17 +240,21 @@ Texts MainWindow::boxes(int id, std::initializer_list<int> buttons) {
     return script.log;
 }
 
-bool MainWindow::previewShows(const Pixels& icon, const Pixels& other) const {
+::testing::AssertionResult MainWindow::previewShows(const Pixels& icon, const Pixels& other) const {
     RECT at{};
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     GetWindowRect(control(IDC_PREVIEW), &at);
-    const Pixels drawn = screenPixels({at.left, at.top, at.left + 32, at.top + 32});
-    long distance = 0; // to icon, less the distance to other
-    for (std::size_t i = 0; i < drawn.size() * 3; ++i)
-        for (const Pixels* to : {&icon, &other})
-            distance += (to == &icon ? 1 : -1) * std::abs(int((drawn[i / 3] >> i % 3 * 8 & 255) -
-                                                              ((*to)[i / 3] >> i % 3 * 8 & 255)));
-    return distance < 0;
+    const auto distance = [&] { // to icon, less the distance to other
+        const Pixels drawn = screenPixels({at.left, at.top, at.left + 32, at.top + 32});
+        long sum = 0;
+        for (std::size_t i = 0; i < drawn.size() * 3; ++i)
+            for (const Pixels* to : {&icon, &other})
+                sum += (to == &icon ? 1 : -1) * std::abs(int((drawn[i / 3] >> i % 3 * 8 & 255) -
+                                                             ((*to)[i / 3] >> i % 3 * 8 & 255)));
+        return sum;
+    };
+    return waitFor("the preview nearer to its icon than to the other", distance,
+                   [](long d) { return d < 0; });
 }
 
 Pixels MainWindow::listImage(int item) const {

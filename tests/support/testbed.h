@@ -36,6 +36,7 @@ void resetSettings(); // the settings key and the volume labels as laid
 
 struct Stored {
     bool key = false;
+    std::string keyClass;
     std::string data; // the default value's raw bytes
     DWORD type = 0;
     std::string text() const { return data.c_str(); }
@@ -51,9 +52,27 @@ void makeLetterKeyVolatile(char letter);
 Pixels iconPixels(HICON icon);       // 32 x 32 on white
 Pixels iconOf(const char* location); // as the shell extracts it: "file,index" or a path
 Pixels screenPixels(const RECT& rect);
-void screenshot(HWND window, const std::string& name, RECT rect = {}); // test-artifacts/name.bmp
+// test-artifacts/name.bmp, once the window's pixels on the screen stop changing.
+void screenshot(HWND window, const std::string& name, RECT rect = {});
+int processesNamed(const char* exe); // running, other than this one
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+void pumpMessages(); // this thread's, after a short pause
+inline constexpr auto present = [](const auto& seen) { return bool(seen); };
+// What the platform delivers later (pixels, windows and files of other
+// processes, notifications) is polled for: until accept(read()), at most
+// timeoutMs; a failure names what was awaited and the last value read.
+template <typename Read, typename Accept>
+::testing::AssertionResult waitFor(const std::string& what, Read read, Accept accept,
+                                   int timeoutMs = 5000) {
+    auto seen = read();
+    for (const DWORD start = GetTickCount(); !accept(seen); seen = read()) {
+        if (GetTickCount() - start > DWORD(timeoutMs))
+            return ::testing::AssertionFailure() << "waited " << timeoutMs << " ms for " << what
+                                                 << "; last seen: " << testing::PrintToString(seen);
+        pumpMessages();
+    }
+    return ::testing::AssertionSuccess();
+}
 
 // Answers the modal windows (message boxes, dialogs, popup menus) the code
 // under test opens: each step takes the next new one. A window no step is
@@ -86,7 +105,8 @@ struct MainWindow {
     // Sends a command; the message boxes (titled "Kelvarin") it shows are
     // answered with buttons in turn; their texts.
     Texts boxes(int id, std::initializer_list<int> buttons = {});
-    bool previewShows(const Pixels& icon, const Pixels& other) const;
+    // Waits until the preview on the screen is nearer to icon than to other.
+    ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
     Pixels listImage(int item) const;
 };
 
