@@ -13,7 +13,8 @@ int main() {
     enumerateDrives(drives, arrays);
     const int count = drives.count();
     for (int i = 0; i < count; ++i) {
-        const DriveRecord record = drives.at(i);
+        DriveRecord record = drives.at(i);
+        readDriveSettings(record);
         std::printf("%c\t%s\t%s\t%s\n", record.rootPath[0], record.typeName, record.iconLocation,
                     record.label);
         if (record.icon != nullptr) {

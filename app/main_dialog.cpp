@@ -159,6 +159,15 @@ INT_PTR onNotify(HWND window, const NMHDR& header) {
     }
 }
 
+// An answer for a window whose editor is gone is only freed.
+void onDriveAnswer(HWND window, DriveAnswer* answer) {
+    if (DriveEditor* editor = editorOf(window)) {
+        editor->onAnswer(answer);
+    } else {
+        freeAnswer(answer);
+    }
+}
+
 void paintPreview(HWND window) {
     const HWND preview = GetDlgItem(window, IDC_PREVIEW);
     PAINTSTRUCT paint;
@@ -187,6 +196,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return onNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         return onCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case kAskDrivesMessage:
+        if (DriveEditor* editor = editorOf(window)) {
+            editor->askDrives();
+        }
+        return TRUE;
+    case kDriveAnswerMessage:
+        onDriveAnswer(window, reinterpret_cast<DriveAnswer*>(lParam));
+        return TRUE;
     default:
         return FALSE;
     }

@@ -6,13 +6,18 @@
 namespace kelvarin {
 
 // A plain value: copied whole into locals and written back with storeBack.
-// The record owns its icon; only the editor's commit replaces (and destroys) it.
+// The record owns its icon; only the editor replaces (and destroys) it.
+// What the drive itself answers (its type, the shell's name for it, its
+// icon) may come long after the record is listed: until then `answered` is
+// 0, the type is empty and the icon null.
 struct DriveRecord {
     char rootPath[10];
     char iconLocation[260];
     char label[256];
     HICON icon;
     char typeName[25];
+    char shellName[256];
+    int answered;
     DriveRecord* next;
     DriveRecord* prev;
 };

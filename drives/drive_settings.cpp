@@ -187,23 +187,33 @@ void labelFromDisplayName(const char* displayName, char letter, char (&label)[25
     copyText(label, name);
 }
 
-void readDriveSettings(DriveRecord& record) {
+void readStoredSettings(DriveRecord& record) {
     DriveRecord working{};
     copyText(working.rootPath, record.rootPath);
     const char letter = working.rootPath[0];
-
-    driveTypeName(working.rootPath, working.typeName);
     readSettingsText(letter, kDefaultIconKey, working.iconLocation, sizeof working.iconLocation);
-    working.icon = loadDriveIcon(working.iconLocation, working.rootPath);
-
-    const bool fixed = isFixedDisk(working);
-    if (!fixed) {
-        readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
-    }
-    if (fixed || working.label[0] == '\0') {
-        shellLabel(working.rootPath, working.label);
-    }
+    readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
     record = working;
+}
+
+void askDrive(DriveRecord& record) {
+    driveTypeName(record.rootPath, record.typeName);
+    shellLabel(record.rootPath, record.shellName);
+    record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
+    record.answered = 1;
+}
+
+void settleLabel(DriveRecord& record) {
+    if (isFixedDisk(record) || record.label[0] == '\0') {
+        copyText(record.label, record.shellName);
+    }
+}
+
+void readDriveSettings(DriveRecord& record) {
+    CriticalErrorsSilenced silenced;
+    readStoredSettings(record);
+    askDrive(record);
+    settleLabel(record);
 }
 
 void shellLabel(const char* rootPath, char (&label)[256]) {
@@ -216,8 +226,6 @@ void shellLabel(const char* rootPath, char (&label)[256]) {
 }
 
 int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery query) {
-    CriticalErrorsSilenced silenced;
-
     // Two spare bytes beyond what the query may fill keep the sequence ended
     // by an empty string whatever the query writes.
     char roots[258] = {};
@@ -230,14 +238,11 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         }
         DriveRecord record{};
         copyText(record.rootPath, root);
-        readDriveSettings(record);
+        readStoredSettings(record);
         // Records stay for the life of the process and are never freed.
         auto* stored =
             static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
         if (stored == nullptr) {
-            if (record.icon != nullptr) {
-                DestroyIcon(record.icon);
-            }
             continue;
         }
         *stored = record;

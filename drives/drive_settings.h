@@ -33,7 +33,9 @@ struct PerDriveArrays {
 using DriveStringsQuery = DWORD(WINAPI*)(DWORD, LPSTR);
 
 // Appends one record per logical drive root to list, in the order the system
-// reports them, and sizes arrays to the number of drives appended (zeroed).
+// reports them, with what the registry holds for it (readStoredSettings), and
+// sizes arrays to the number of drives appended (zeroed). Nothing here asks
+// a drive itself, so a drive that does not answer cannot hold it up.
 // Returns 1.
 int enumerateDrives(DriveList& list, PerDriveArrays& arrays,
                     DriveStringsQuery query = GetLogicalDriveStringsA);
@@ -43,8 +45,19 @@ void driveTypeName(const char* rootPath, char (&typeName)[25]);
 
 bool isFixedDisk(const DriveRecord& record);
 
-// Completes a record whose rootPath is set: type name, stored icon location
-// and name, the icon, and the shell's name where no stored name applies.
+// Fills a record whose rootPath is set with what the settings key holds for
+// it: the icon location and the stored name. The drive is not asked.
+void readStoredSettings(DriveRecord& record);
+
+// What the drive itself answers, into the record: its type name, the shell's
+// name for it and the icon of the record's location. May wait on the drive.
+void askDrive(DriveRecord& record);
+
+// Once the type is known: a fixed disk's name is its volume label (the
+// shell's name), any other drive's the stored name, or the shell's without one.
+void settleLabel(DriveRecord& record);
+
+// readStoredSettings, askDrive and settleLabel in one, for callers that may wait.
 void readDriveSettings(DriveRecord& record);
 
 // The name part of a shell display name "NAME (X:)" for drive letter. Empty

@@ -9,6 +9,8 @@
 
 #include <shlobj.h>
 
+#include <utility>
+
 namespace kelvarin {
 
 namespace {
@@ -41,14 +43,9 @@ bool writeOrKeep(const DriveRecord& values, const char* subkey) {
     const char* text = icon ? values.iconLocation : values.label;
     char stored[MAX_PATH];
     const std::size_t capacity = icon ? sizeof values.iconLocation : sizeof values.label;
-    if (readSettingsText(values.rootPath[0], subkey, stored, capacity) == StoredText::TooLong) {
-        char shown[sizeof values.label] = "";
-        if (!icon) {
-            shellLabel(values.rootPath, shown);
-        }
-        if (lstrcmpA(text, shown) == 0) {
-            return true;
-        }
+    if (readSettingsText(values.rootPath[0], subkey, stored, capacity) == StoredText::TooLong &&
+        lstrcmpA(text, icon ? "" : values.shellName) == 0) {
+        return true;
     }
     return writeSettingsText(values.rootPath[0], subkey, text);
 }
@@ -89,19 +86,13 @@ int DriveEditor::initialize() {
     if (count == 0) {
         return 0;
     }
-    unique_himagelist images(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, count, 0));
+    unique_himagelist images(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, count + 1, 0));
     if (!images) {
         return 0;
     }
-    // Every drive gets its slot up front, so a drive whose icon could not be
-    // loaded keeps a blank image instead of shifting the following ones.
-    ImageList_SetImageCount(images.get(), static_cast<UINT>(count));
-    for (int i = 0; i < count; ++i) {
-        const DriveRecord record = drives_.at(i);
-        if (record.icon != nullptr) {
-            ImageList_ReplaceIcon(images.get(), i, record.icon);
-        }
-    }
+    // Every drive gets its slot up front, filled when its icon comes, and
+    // one more stays blank: the placeholder of every drive not answered yet.
+    ImageList_SetImageCount(images.get(), static_cast<UINT>(count + 1));
     // The list view owns the image list from here on.
     SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL,
                  reinterpret_cast<LPARAM>(images.release()));
@@ -112,13 +103,80 @@ int DriveEditor::initialize() {
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
         item.pszText = record.rootPath;
-        item.iImage = i;
+        item.iImage = placeholderImage();
         SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
+    // Posted, not done here: the window shows first. (On Wine a slow drive
+    // stalls every process of the prefix while it is asked.)
+    answers_ = openAnswers(dialog_, kDriveAnswerMessage);
+    PostMessageA(dialog_, kAskDrivesMessage, 0, 0);
     return 1;
 }
 
+void DriveEditor::askDrives() {
+    const int count = drives_.count();
+    for (int i = 0; i < count; ++i) {
+        ask(answers_, Question::Drive, 0, drives_.at(i));
+    }
+}
+
+// Answers are matched by drive letter and by what was asked: an icon for a
+// location the drive no longer has, or a preview older than the newest, is
+// dropped. What the user typed meanwhile is never overwritten.
+void DriveEditor::onAnswer(DriveAnswer* answer) {
+    const DriveRecord& answered = answer->record;
+    int position = drives_.count() - 1;
+    while (position >= 0 && drives_.at(position).rootPath[0] != answered.rootPath[0]) {
+        --position;
+    }
+    if (position < 0 || !isDrive(position)) {
+        return freeAnswer(answer);
+    }
+    if (answer->question == Question::Preview) {
+        if (answer->ticket == previewTicket_ && position == currentIndex_) {
+            setPreview(std::exchange(answer->record.icon, nullptr), true);
+            repaintPreview();
+        }
+        return freeAnswer(answer);
+    }
+    DriveRecord record = drives_.at(position);
+    const bool current = position == currentIndex_;
+    if (answer->question == Question::Drive) {
+        copyText(record.typeName, answered.typeName);
+        copyText(record.shellName, answered.shellName);
+        record.answered = 1;
+        char asStored[kLabelCapacity];
+        readSettingsText(record.rootPath[0], kDefaultLabelKey, asStored, sizeof asStored);
+        const bool typed = lstrcmpA(record.label, asStored) != 0 ||
+                           (current && !fieldShows(IDC_LABEL, record.label));
+        if (!typed) {
+            char shown[kLabelCapacity];
+            copyText(shown, record.label);
+            settleLabel(record);
+            if (current) {
+                selectOrAddComboText(record.label, IDC_LABEL);
+                // The box showed the stored name when it got the focus;
+                // the drive's own name arriving is no edit of the user's.
+                DriveRecord& snapshot = arrays_.snapshots[static_cast<std::size_t>(position)];
+                if (lstrcmpA(snapshot.label, shown) == 0) {
+                    copyText(snapshot.label, record.label);
+                }
+            }
+        }
+        if (current) {
+            SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
+        }
+    }
+    if (lstrcmpA(answered.iconLocation, record.iconLocation) == 0) {
+        record.icon = std::exchange(answer->record.icon, nullptr);
+    }
+    storeRecord(position, record);
+    freeAnswer(answer);
+}
+
 void DriveEditor::destroy() {
+    closeAnswers(answers_);
+    answers_ = nullptr;
     arrays_.dirtyFlags.reset();
     arrays_.snapshots.reset();
     setPreview(nullptr, false);
@@ -154,6 +212,20 @@ void DriveEditor::repaintPreview() const {
     InvalidateRect(dialog_, nullptr, FALSE);
 }
 
+// The icon of a location chosen for the shown drive, loaded off the
+// window's thread; until it comes the preview keeps what it shows.
+void DriveEditor::askPreview(const char* location) {
+    DriveRecord asked = drives_.at(currentIndex_);
+    copyText(asked.iconLocation, location);
+    ask(answers_, Question::Preview, ++previewTicket_, asked);
+}
+
+bool DriveEditor::fieldShows(int controlId, const char* text) const {
+    char shown[kIconLocationCapacity];
+    readControlText(controlId, shown, sizeof shown);
+    return lstrcmpA(shown, text) == 0;
+}
+
 void DriveEditor::onListClick(HWND /*listView*/) {
     if (currentIndex_ != -1) {
         commitCurrentEdits();
@@ -179,9 +251,9 @@ void DriveEditor::commitCurrentEdits() {
     storeFields(currentIndex_);
 }
 
-// Stores the edit fields into the drive at position. Its icon is loaded
+// Stores the edit fields into the drive at position. Its icon is asked for
 // again only when its location changed, so browsing the drives does not
-// reload (and churn) an icon per click.
+// reload (and churn) an icon per click; until it comes the old one stays.
 void DriveEditor::storeFields(int position) {
     if (position < 0 || position >= drives_.count()) {
         return;
@@ -192,10 +264,10 @@ void DriveEditor::storeFields(int position) {
     readControlText(IDC_ICON_PATH, record.iconLocation, kIconLocationCapacity);
     readControlText(IDC_LABEL, record.label, kLabelCapacity);
     readControlText(IDC_TYPE_NAME, record.typeName, kTypeNameCapacity);
-    if (record.icon == nullptr || lstrcmpA(oldLocation, record.iconLocation) != 0) {
-        record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
-    }
     storeRecord(position, record);
+    if (lstrcmpA(oldLocation, record.iconLocation) != 0) {
+        ask(answers_, Question::Icon, 0, record);
+    }
 }
 
 // Stores a record back. When it brings a new icon, the drive's list image
@@ -211,9 +283,17 @@ void DriveEditor::storeRecord(int position, const DriveRecord& record) {
         reinterpret_cast<HIMAGELIST>(SendMessageA(listView_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
     if (images != nullptr && record.icon != nullptr) {
         ImageList_ReplaceIcon(images, position, record.icon);
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = position;
+        item.iImage = position;
+        SendMessageA(listView_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         SendMessageA(listView_, LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
     }
-    if (position == currentIndex_ || (!previewOwned_ && previewIcon_ == oldIcon)) {
+    // The preview shows the icon of the location in the icon box.
+    const bool shown = position == currentIndex_ && fieldShows(IDC_ICON_PATH, record.iconLocation);
+    if (shown || (oldIcon != nullptr && !previewOwned_ && previewIcon_ == oldIcon)) {
+        ++previewTicket_;
         setPreview(record.icon, false);
         repaintPreview();
     }
@@ -223,6 +303,7 @@ void DriveEditor::storeRecord(int position, const DriveRecord& record) {
 }
 
 void DriveEditor::showRecord(const DriveRecord& record) {
+    ++previewTicket_;
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
     selectOrAddComboText(record.label, IDC_LABEL);
     SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
@@ -298,8 +379,8 @@ void DriveEditor::onComboSelChange(int comboId) {
         char text[kIconLocationCapacity];
         comboItemText(combo, static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)), text,
                       sizeof text);
-        setPreview(loadDriveIcon(text, drives_.at(selected).rootPath), true);
-        repaintPreview();
+        currentIndex_ = selected;
+        askPreview(text);
     }
     arrays_.dirtyFlags[static_cast<std::size_t>(selected)] = 1;
 }
@@ -365,6 +446,12 @@ DriveEditor::ApplyResult DriveEditor::applyOne(int position) {
         return ApplyResult::Declined;
     }
     commitCurrentEdits();
+    // Whether the name is a volume label or a stored name depends on the
+    // drive's type: a drive that has not answered yet is not written.
+    if (!values.answered) {
+        reportWriteFailure(letter);
+        return ApplyResult::Failed;
+    }
 
     // Both writes are attempted even when the first fails; nothing is rolled
     // back.
@@ -406,9 +493,17 @@ void DriveEditor::restoreDefaults(int position) {
         return;
     }
     // Read again as at start-up: the drive now shows what Windows shows,
-    // and any edits of it are gone with its mark.
-    readDriveSettings(record);
+    // and any edits of it are gone with its mark. Its own icon is asked for;
+    // the type and the shell's name are what it answered before.
+    DriveRecord stored = record;
+    readStoredSettings(stored);
+    copyText(record.iconLocation, stored.iconLocation);
+    copyText(record.label, stored.label);
+    if (record.answered) {
+        settleLabel(record);
+    }
     storeRecord(position, record);
+    ask(answers_, Question::Icon, 0, record);
     arrays_.dirtyFlags[static_cast<std::size_t>(position)] = 0;
     if (position == currentIndex_) {
         showRecord(record);
@@ -434,8 +529,8 @@ void DriveEditor::browseForIcon() {
     SetFocus(GetDlgItem(dialog_, IDC_ICON_PATH));
     if (path[0] != '\0') {
         formatText(record.iconLocation, "%s,%d", path, index);
-        setPreview(loadIconFromLocation(record.iconLocation), true);
-        repaintPreview();
+        currentIndex_ = selected;
+        askPreview(record.iconLocation);
     }
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
 }

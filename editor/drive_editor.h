@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/unique_handle.h"
+#include "drives/drive_answers.h"
 #include "drives/drive_record.h"
 #include "drives/drive_settings.h"
 
@@ -10,6 +11,11 @@
 #include <commctrl.h>
 
 namespace kelvarin {
+
+// Posted to the main window: once it is on the screen, to start asking the
+// drives; and with each answer (lParam, a DriveAnswer the window frees).
+constexpr UINT kAskDrivesMessage = WM_APP + 1;
+constexpr UINT kDriveAnswerMessage = WM_APP + 2;
 
 class DriveEditor {
   public:
@@ -21,10 +27,17 @@ class DriveEditor {
     DriveEditor& operator=(const DriveEditor&) = delete;
 
     // 1 when the list view was filled, 0 with no drives or no image list.
+    // Every drive starts with the placeholder image; what the drives answer
+    // is asked for once the window is up (askDrives).
     int initialize();
-    // Releases the per-drive arrays, the preview icon the editor owns and
-    // the window's icons.
+    // Stops taking answers and releases the per-drive arrays, the preview
+    // icon the editor owns and the window's icons.
     void destroy();
+
+    // Asks every drive in the background; each answer comes to onAnswer.
+    void askDrives();
+    // Shows what a drive answered, unless it is stale; frees the answer.
+    void onAnswer(DriveAnswer* answer);
 
     // Showing drives.
     void onListClick(HWND listView);
@@ -59,6 +72,9 @@ class DriveEditor {
     void reportWriteFailure(char letter) const;
     void setPreview(HICON icon, bool owned);
     void repaintPreview() const;
+    void askPreview(const char* location);
+    bool fieldShows(int controlId, const char* text) const;
+    int placeholderImage() const { return drives_.count(); }
 
     HWND dialog_;
     HICON previewIcon_ = nullptr;
@@ -69,6 +85,8 @@ class DriveEditor {
     DriveList& drives_;
     unique_hicon bigIcon_;
     unique_hicon smallIcon_;
+    AnswerSink* answers_ = nullptr;
+    unsigned previewTicket_ = 0; // only the newest preview asked for is shown
 };
 
 } // namespace kelvarin

@@ -158,7 +158,8 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
 
 int processesNamed(const char* exe) {
     const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{sizeof entry};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
     int count = 0;
     for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
         count += !lstrcmpiA(entry.szExeFile, exe) && entry.th32ProcessID != GetCurrentProcessId();
@@ -184,10 +185,14 @@ ModalScript::~ModalScript() {
     g_script = outer;
 }
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(bool waitForAnswers)
     : window(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                 kelvarin::MainDialogProc, reinterpret_cast<LPARAM>(&drives))) {
     ShowWindow(window, SW_SHOW);
+    const int all = drives.count();
+    EXPECT_TRUE(!waitForAnswers || waitFor(
+                                       "every drive's answer", [this] { return answered(); },
+                                       [all](int n) { return n == all; }));
 }
 
 MainWindow::~MainWindow() {
@@ -257,10 +262,30 @@ Texts MainWindow::boxes(int id, std::initializer_list<int> buttons) {
                    [](long d) { return d < 0; });
 }
 
-Pixels MainWindow::listImage(int item) const {
-    const LRESULT images =
-        SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETIMAGELIST, LVSIL_NORMAL, 0);
-    return iconPixels(ImageList_GetIcon(reinterpret_cast<HIMAGELIST>(images), item, ILD_NORMAL));
+int MainWindow::image(int item) const {
+    LVITEMA state{};
+    state.mask = LVIF_IMAGE;
+    state.iItem = item;
+    SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETITEMA, 0, LPARAM(&state));
+    return state.iImage;
+}
+
+int MainWindow::answered() const {
+    int count = 0;
+    for (int i = 0; i < drives.count(); ++i)
+        count += image(i) == i;
+    return count;
+}
+
+::testing::AssertionResult MainWindow::listShows(int item, const Pixels& icon) const {
+    const auto images = reinterpret_cast<HIMAGELIST>(
+        SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    return waitFor(
+        "item " + std::to_string(item) + " with its icon",
+        [&] {
+            return image(item) == item ? iconPixels(ImageList_GetIcon(images, item, 0)) : Pixels{};
+        },
+        [&](const Pixels& seen) { return seen == icon; });
 }
 
 } // namespace testbed

@@ -91,7 +91,7 @@ struct ModalScript {
 // The real main window, from the program's resources and procedure, in this
 // process and on a drive list of its own.
 struct MainWindow {
-    MainWindow();
+    explicit MainWindow(bool waitForAnswers = true); // every drive's icon shown
     ~MainWindow();
     kelvarin::DriveList drives;
     HWND window;
@@ -107,7 +107,9 @@ struct MainWindow {
     Texts boxes(int id, std::initializer_list<int> buttons = {});
     // Waits until the preview on the screen is nearer to icon than to other.
     ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
-    Pixels listImage(int item) const;
+    int image(int item) const; // its slot in the list's images; the placeholder's is the last
+    int answered() const;      // items showing their own image
+    ::testing::AssertionResult listShows(int item, const Pixels& icon) const; // waits
 };
 
 } // namespace testbed
