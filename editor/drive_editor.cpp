@@ -29,6 +29,14 @@ HBRUSH classBackgroundBrush(HWND window) {
     return value != 0 ? reinterpret_cast<HBRUSH>(value) : GetSysColorBrush(COLOR_BTNFACE);
 }
 
+// Transparent all over: an empty slot of a colour image list draws black.
+HICON blankIcon() {
+    BYTE transparent[32 * 32 / 8];
+    BYTE nothing[32 * 32 / 8] = {};
+    FillMemory(transparent, sizeof transparent, 0xFF);
+    return CreateIcon(nullptr, 32, 32, 1, 1, transparent, nothing);
+}
+
 HICON loadAppIcon(HWND window, int sizeMetric) {
     const int size = GetSystemMetrics(sizeMetric);
     return static_cast<HICON>(LoadImageA(moduleOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
@@ -91,8 +99,11 @@ int DriveEditor::initialize() {
         return 0;
     }
     // Every drive gets its slot up front, filled when its icon comes, and
-    // one more stays blank: the placeholder of every drive not answered yet.
+    // one more holds a blank image: the placeholder of every drive that has
+    // not answered yet.
     ImageList_SetImageCount(images.get(), static_cast<UINT>(count + 1));
+    const unique_hicon blank(blankIcon());
+    ImageList_ReplaceIcon(images.get(), placeholderImage(), blank.get());
     // The list view owns the image list from here on.
     SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL,
                  reinterpret_cast<LPARAM>(images.release()));

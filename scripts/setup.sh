@@ -10,6 +10,7 @@ need_pkgs=(
   wine wine32 wine64 xvfb imagemagick procps
   fonts-ipafont-gothic fonts-wine
   locales googletest
+  gcc libc6-dev pkg-config fuse3 libfuse3-dev
 )
 
 missing=()

@@ -140,10 +140,19 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (rect.right == 0)
         GetWindowRect(window, &rect);
-    Pixels pixels; // the same twice in a row: the drawing has reached the screen
+    // Drawn (more than one colour) and the same a moment later: the drawing
+    // has reached the screen.
+    Pixels pixels;
     waitFor(
-        "a still picture of " + name, [&] { return std::exchange(pixels, screenPixels(rect)); },
-        [&](const Pixels& before) { return before == pixels; });
+        "a still picture of " + name,
+        [&] {
+            Sleep(50);
+            return std::exchange(pixels, screenPixels(rect));
+        },
+        [&](const Pixels& before) {
+            return before == pixels && std::count(pixels.begin(), pixels.end(), pixels[0]) <
+                                           std::ptrdiff_t(pixels.size());
+        });
     const DWORD header = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     const DWORD bytes = static_cast<DWORD>(pixels.size() * 4);
     const BITMAPFILEHEADER file{0x4D42, header + bytes, 0, 0, header};
