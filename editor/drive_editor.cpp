@@ -125,6 +125,8 @@ int DriveEditor::initialize() {
 }
 
 void DriveEditor::askDrives() {
+    // The window is drawn on the screen before any drive is asked.
+    RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     const int count = drives_.count();
     for (int i = 0; i < count; ++i) {
         ask(answers_, Question::Drive, 0, drives_.at(i));

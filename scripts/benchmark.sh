@@ -2,11 +2,12 @@
 # Prints Kelvarin's measured figures, each with its target: start-up speed
 # against a bare dialog, footprint, and steady-state memory over long use.
 # Runs on the Wine test bed with all 26 drive letters mapped.
-#   scripts/benchmark.sh [STARTUP_RUNS] [SWITCHES]    (defaults 21 and 2000)
+#   scripts/benchmark.sh [STARTUP_RUNS] [SWITCHES] [SLOW_RUNS]    (defaults 21, 2000 and 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-21}
 switches=${2:-2000}
+slow_runs=${3:-3}
 
 bash scripts/setup.sh >/dev/null
 preset=$(bash scripts/wine-build.sh)
@@ -48,3 +49,12 @@ KELVARIN_ALL_DRIVES=1 scripts/testbed.sh "$dir" run bash -c "
   KELVARIN_MEMORY_PROBE=\$(winepath -w $probe) wine $dir/bin/kelvarin_bench.exe steady $switches 2>/dev/null | iconv -f cp932 -t utf-8
   kill \$watcher
 "
+
+echo
+echo "== With one drive answering every call after 3 s (the test bed's drives and S:)"
+if [ -e /dev/fuse ]; then
+  scripts/testbed.sh "$dir" run scripts/testbed-slow-drive.sh 3 bash -c "
+    wine $dir/bin/kelvarin_bench.exe slow $slow_runs 2>/dev/null | iconv -f cp932 -t utf-8"
+else
+  echo "not measured: this machine has no /dev/fuse"
+fi
