@@ -12,8 +12,11 @@ dir=$(bash scripts/build.sh "$preset")
 rm -rf "$dir/test-artifacts" "$dir/test-temp"
 status=0
 scripts/testbed.sh "$dir" run ctest --preset "$preset" "$@" || status=$?
-# The tests save their screenshots as bitmaps; ImageMagick makes them PNGs.
-for shot in "$dir"/test-artifacts/*.bmp; do
-  [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm "$shot"
+# The tests save their screenshots as raw pixels (blue, green, red, unused),
+# their size in the name; ImageMagick makes them PNGs.
+for shot in "$dir"/test-artifacts/*.bgra; do
+  [ -e "$shot" ] || continue
+  base=${shot%.*}
+  convert -size "${base##*.}" -depth 8 "bgra:$shot" -alpha off "${base%.*}.png" && rm "$shot"
 done
 exit $status

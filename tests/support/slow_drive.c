@@ -12,7 +12,7 @@
 
 static unsigned delay;
 
-static int slow_getattr(const char *path, struct stat *st, struct fuse_file_info *fi) {
+static int slow_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
     (void)fi;
     sleep(delay);
     memset(st, 0, sizeof *st);
@@ -23,14 +23,14 @@ static int slow_getattr(const char *path, struct stat *st, struct fuse_file_info
     return 0;
 }
 
-static int slow_opendir(const char *path, struct fuse_file_info *fi) {
+static int slow_opendir(const char* path, struct fuse_file_info* fi) {
     (void)path, (void)fi;
     sleep(delay);
     return 0;
 }
 
-static int slow_readdir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t offset,
-                        struct fuse_file_info *fi, enum fuse_readdir_flags flags) {
+static int slow_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
+                        struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
     (void)path, (void)offset, (void)fi, (void)flags;
     sleep(delay);
     fill(buffer, ".", NULL, 0, 0);
@@ -38,7 +38,7 @@ static int slow_readdir(const char *path, void *buffer, fuse_fill_dir_t fill, of
     return 0;
 }
 
-static int slow_statfs(const char *path, struct statvfs *st) {
+static int slow_statfs(const char* path, struct statvfs* st) {
     (void)path;
     sleep(delay);
     memset(st, 0, sizeof *st);
@@ -54,7 +54,7 @@ static const struct fuse_operations operations = {
     .statfs = slow_statfs,
 };
 
-int main(int argc, char *argv[]) {
+int main(int argc, char* argv[]) {
     if (argc < 3)
         return 2;
     delay = (unsigned)atoi(argv[1]);

@@ -80,22 +80,22 @@ void resetSettings() {
     createKey(kKey, 0);
     std::ofstream("G:\\.windows-label", std::ios::binary) << u8"データ\n";
     DeleteFileA("E:\\.windows-label");
+    DeleteFileA("C:\\.windows-label");
 }
 
 Stored stored(char letter, const char* subkey) {
     Stored value;
     HKEY key = nullptr;
-    DWORD size = 0;
     value.key =
         !RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath(letter, subkey).c_str(), 0, KEY_READ, &key);
     char keyClass[64] = {};
-    DWORD classSize = sizeof keyClass;
+    DWORD classSize = sizeof keyClass, size = 65536;
     RegQueryInfoKeyA(key, keyClass, &classSize, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     value.keyClass = keyClass;
-    RegQueryValueExA(key, nullptr, nullptr, &value.type, nullptr, &size);
     value.data.resize(size);
-    RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()),
-                     &size);
+    const LONG status = RegQueryValueExA(key, nullptr, nullptr, &value.type,
+                                         reinterpret_cast<BYTE*>(value.data.data()), &size);
+    value.data.resize(status == ERROR_SUCCESS ? size : 0);
     RegCloseKey(key);
     return value;
 }
@@ -153,16 +153,13 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
             return before == pixels && std::count(pixels.begin(), pixels.end(), pixels[0]) <
                                            std::ptrdiff_t(pixels.size());
         });
-    const DWORD header = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    const DWORD bytes = static_cast<DWORD>(pixels.size() * 4);
-    const BITMAPFILEHEADER file{0x4D42, header + bytes, 0, 0, header};
-    const BITMAPINFOHEADER info{
-        sizeof info, rect.right - rect.left, rect.top - rect.bottom, 1, 32, 0, 0, 0, 0, 0, 0};
+    // Raw pixels, their size in the name: scripts/test.sh makes PNGs of them.
+    const std::string size =
+        std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
     CreateDirectoryA((binDir() + "\\..\\test-artifacts").c_str(), nullptr);
-    std::ofstream(binDir() + "\\..\\test-artifacts\\" + name + ".bmp", std::ios::binary)
-        .write(reinterpret_cast<const char*>(&file), sizeof file)
-        .write(reinterpret_cast<const char*>(&info), sizeof info)
-        .write(reinterpret_cast<const char*>(pixels.data()), bytes);
+    std::ofstream(binDir() + "\\..\\test-artifacts\\" + name + "." + size + ".bgra",
+                  std::ios::binary)
+        .write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size() * 4));
 }
 
 int processesNamed(const char* exe) {

@@ -52,12 +52,11 @@ void makeLetterKeyVolatile(char letter);
 Pixels iconPixels(HICON icon);       // 32 x 32 on white
 Pixels iconOf(const char* location); // as the shell extracts it: "file,index" or a path
 Pixels screenPixels(const RECT& rect);
-// test-artifacts/name.bmp, once the window's pixels on the screen stop changing.
+// test-artifacts/name.WxH.bgra, once the window's pixels on the screen stop changing.
 void screenshot(HWND window, const std::string& name, RECT rect = {});
 int processesNamed(const char* exe); // running, other than this one
 
 void pumpMessages(); // this thread's, after a short pause
-inline constexpr auto present = [](const auto& seen) { return bool(seen); };
 // What the platform delivers later (pixels, windows and files of other
 // processes, notifications) is polled for: until accept(read()), at most
 // timeoutMs; a failure names what was awaited and the last value read.
