@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
+#include "app/add_letter_dialog.h"
 #include "common/text.h"
 #include "common/window.h"
 #include "editor/drive_editor.h"
@@ -8,6 +9,7 @@
 #include "shell/settings_export.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -130,6 +132,11 @@ INT_PTR onCommand(HWND window, int id, int code) {
     case IDC_BROWSE:
         editor->browseForIcon();
         return TRUE;
+    case ID_FILE_ADD_LETTER:
+        if (const char letter = askLetterToAdd(window, editor->listedLetters())) {
+            editor->addLetter(letter);
+        }
+        return TRUE;
     case IDC_ICON_PATH:
     case IDC_LABEL:
         return onComboCommand(*editor, id, code);
@@ -157,6 +164,25 @@ INT_PTR onNotify(HWND window, const NMHDR& header) {
     default:
         return FALSE;
     }
+}
+
+// Volumes that arrive or leave: removable disks, and network drives mapped
+// or unmapped, which Windows announces the same way to top-level windows.
+void onDeviceChange(HWND window, WPARAM event, LPARAM data) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    DriveEditor* editor = editorOf(window);
+    if ((event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) && header != nullptr &&
+        header->dbch_devicetype == DBT_DEVTYP_VOLUME && editor != nullptr) {
+        editor->onDrivesChanged(reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data)->dbcv_unitmask,
+                                event == DBT_DEVICEARRIVAL);
+    }
+}
+
+// With every letter listed there is none left to add.
+void onInitMenuPopup(HWND window, HMENU menu) {
+    const DriveEditor* editor = editorOf(window);
+    const bool full = editor == nullptr || editor->listedLetters() == kAllLetters;
+    EnableMenuItem(menu, ID_FILE_ADD_LETTER, MF_BYCOMMAND | (full ? MF_GRAYED : MF_ENABLED));
 }
 
 // An answer for a window whose editor is gone is only freed.
@@ -204,6 +230,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kDriveAnswerMessage:
         onDriveAnswer(window, reinterpret_cast<DriveAnswer*>(lParam));
         return TRUE;
+    case WM_DEVICECHANGE:
+        onDeviceChange(window, wParam, lParam);
+        return TRUE;
+    case WM_INITMENUPOPUP:
+        onInitMenuPopup(window, reinterpret_cast<HMENU>(wParam));
+        return FALSE;
     default:
         return FALSE;
     }

@@ -13,6 +13,41 @@ void DriveList::append(DriveRecord* record) {
     tail_ = record;
 }
 
+int DriveList::insert(DriveRecord* record) {
+    int position = 0;
+    DriveRecord* after = nullptr;
+    for (DriveRecord* at = head_; at != nullptr && at->rootPath[0] < record->rootPath[0];
+         at = at->next) {
+        after = at;
+        ++position;
+    }
+    record->prev = after;
+    record->next = after != nullptr ? after->next : head_;
+    (record->next != nullptr ? record->next->prev : tail_) = record;
+    (after != nullptr ? after->next : head_) = record;
+    return position;
+}
+
+void DriveList::remove(int position) {
+    DriveRecord* record = find(position);
+    if (record == nullptr) {
+        return;
+    }
+    (record->prev != nullptr ? record->prev->next : head_) = record->next;
+    (record->next != nullptr ? record->next->prev : tail_) = record->prev;
+    HeapFree(GetProcessHeap(), 0, record);
+}
+
+int DriveList::positionOf(char letter) const {
+    int position = 0;
+    for (const DriveRecord* at = head_; at != nullptr; at = at->next, ++position) {
+        if (at->rootPath[0] == letter) {
+            return position;
+        }
+    }
+    return -1;
+}
+
 DriveRecord* DriveList::find(int position) const {
     if (position < 0) {
         return nullptr;

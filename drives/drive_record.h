@@ -9,7 +9,8 @@ namespace kelvarin {
 // The record owns its icon; only the editor replaces (and destroys) it.
 // What the drive itself answers (its type, the shell's name for it, its
 // icon) may come long after the record is listed: until then `answered` is
-// 0, the type is empty and the icon null.
+// 0, the type is empty and the icon null. A letter with no drive now
+// (`present` 0) is listed for the settings stored for it.
 struct DriveRecord {
     char rootPath[10];
     char iconLocation[260];
@@ -18,22 +19,32 @@ struct DriveRecord {
     char typeName[25];
     char shellName[256];
     int answered;
+    int present;
     DriveRecord* next;
     DriveRecord* prev;
 };
 
-// All drives of the run in the order the system reports their roots. Records
-// are appended once, never removed or reordered, and live until the process
-// ends, so a position is a stable drive index for the list view and the
-// editor's per-drive arrays.
+// The listed drive letters, in letter order: a position is the drive's item
+// in the list view. Drives come and go while the program runs, so a
+// position holds only until the next insert or remove; what must follow a
+// drive is kept by its letter.
 class DriveList {
   public:
     DriveList() = default;
     DriveList(const DriveList&) = delete;
     DriveList& operator=(const DriveList&) = delete;
 
-    // Takes a heap record (from new) and links it at the tail.
+    // Takes a heap record (from HeapAlloc) and links it at the tail.
     void append(DriveRecord* record);
+
+    // Takes a heap record and links it in letter order; its position.
+    int insert(DriveRecord* record);
+
+    // Unlinks and frees the record at position (not its icon).
+    void remove(int position);
+
+    // The position of the drive with that letter, -1 when it is not listed.
+    int positionOf(char letter) const;
 
     // A copy of the record at position; an empty record (all zero) when the
     // position is negative or past the end.

@@ -13,6 +13,7 @@ const char kSettingsKeyPath[] =
 const char kDefaultIconKey[] = "DefaultIcon";
 const char kDefaultLabelKey[] = "DefaultLabel";
 const char kFixedDiskTypeName[] = "ハードディスク";
+const char kAbsentTypeName[] = "接続されていません";
 
 namespace {
 
@@ -203,6 +204,40 @@ void askDrive(DriveRecord& record) {
     record.answered = 1;
 }
 
+void markAbsent(DriveRecord& record) {
+    copyText(record.typeName, kAbsentTypeName);
+    record.shellName[0] = '\0';
+    record.answered = 1;
+    record.present = 0;
+}
+
+DWORD lettersWithSettings() {
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    DWORD letters = 0;
+    char name[MAX_PATH];
+    DWORD length = sizeof name;
+    for (DWORD i = 0; RegEnumKeyExA(key.get(), i, name, &length, nullptr, nullptr, nullptr,
+                                    nullptr) == ERROR_SUCCESS;
+         ++i, length = sizeof name) {
+        // Registry key names compare without case; Explorer takes "d" for D.
+        const char letter = name[0] >= 'a' && name[0] <= 'z' ? char(name[0] - 'a' + 'A') : name[0];
+        char scratch[2];
+        if (length != 1 || letter < 'A' || letter > 'Z') {
+            continue;
+        }
+        for (const char* subkey : {kDefaultIconKey, kDefaultLabelKey}) {
+            if (readSettingsText(letter, subkey, scratch, sizeof scratch) != StoredText::Missing) {
+                letters |= 1u << (letter - 'A');
+            }
+        }
+    }
+    return letters;
+}
+
 void settleLabel(DriveRecord& record) {
     if (isFixedDisk(record) || record.label[0] == '\0') {
         copyText(record.label, record.shellName);
@@ -239,6 +274,7 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         DriveRecord record{};
         copyText(record.rootPath, root);
         readStoredSettings(record);
+        record.present = 1;
         // Records stay for the life of the process and are never freed.
         auto* stored =
             static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
@@ -250,8 +286,8 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         ++count;
     }
 
-    arrays.dirtyFlags.reset(static_cast<std::size_t>(count));
-    arrays.snapshots.reset(static_cast<std::size_t>(count));
+    arrays.dirtyFlags.reset(kLetterCount);
+    arrays.snapshots.reset(kLetterCount);
     return 1;
 }
 

@@ -22,7 +22,18 @@ extern const char kDefaultLabelKey[];
 // volume label instead of DefaultLabel.
 extern const char kFixedDiskTypeName[];
 
-// The editor's per-drive state, one entry per drive, in list order.
+// The letters (bit 0 for A) that have a DefaultIcon or DefaultLabel value
+// stored under the settings key, whether or not a drive has them now.
+DWORD lettersWithSettings();
+
+// Makes a record a letter without a drive: nothing to ask, no volume label,
+// its name always the stored one.
+void markAbsent(DriveRecord& record);
+
+// The editor's per-drive state, one entry per drive letter, A to Z, so it
+// follows the drive whatever comes and goes before it in the list.
+constexpr int kLetterCount = 26;
+constexpr DWORD kAllLetters = (1u << kLetterCount) - 1;
 struct PerDriveArrays {
     HeapArray<int> dirtyFlags;
     HeapArray<DriveRecord> snapshots;
@@ -34,8 +45,8 @@ using DriveStringsQuery = DWORD(WINAPI*)(DWORD, LPSTR);
 
 // Appends one record per logical drive root to list, in the order the system
 // reports them, with what the registry holds for it (readStoredSettings), and
-// sizes arrays to the number of drives appended (zeroed). Nothing here asks
-// a drive itself, so a drive that does not answer cannot hold it up.
+// sizes arrays to one entry per letter (zeroed). Nothing here asks a drive
+// itself, so a drive that does not answer cannot hold it up.
 // Returns 1.
 int enumerateDrives(DriveList& list, PerDriveArrays& arrays,
                     DriveStringsQuery query = GetLogicalDriveStringsA);

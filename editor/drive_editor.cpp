@@ -90,32 +90,43 @@ int DriveEditor::initialize() {
     SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    const int count = drives_.count();
-    if (count == 0) {
-        return 0;
-    }
-    unique_himagelist images(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, count + 1, 0));
+    unique_himagelist images(
+        ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, kNeutralImage + 1, 0));
     if (!images) {
         return 0;
     }
-    // Every drive gets its slot up front, filled when its icon comes, and
-    // one more holds a blank image: the placeholder of every drive that has
-    // not answered yet.
-    ImageList_SetImageCount(images.get(), static_cast<UINT>(count + 1));
+    // A slot per letter, filled when its icon comes, the placeholder and the
+    // system's plain drive icon (shell32.dll's ninth).
+    ImageList_SetImageCount(images.get(), kNeutralImage + 1);
     const unique_hicon blank(blankIcon());
-    ImageList_ReplaceIcon(images.get(), placeholderImage(), blank.get());
+    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8));
+    ImageList_ReplaceIcon(images.get(), kPlaceholderImage, blank.get());
+    ImageList_ReplaceIcon(images.get(), kNeutralImage, neutral ? neutral.get() : blank.get());
     // The list view owns the image list from here on.
     SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL,
                  reinterpret_cast<LPARAM>(images.release()));
 
+    const int count = drives_.count();
     for (int i = 0; i < count; ++i) {
         DriveRecord record = drives_.at(i);
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
         item.pszText = record.rootPath;
-        item.iImage = placeholderImage();
+        item.iImage = kPlaceholderImage;
         SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    // Explorer applies a letter's settings whenever a drive takes it, so the
+    // letters that have some and no drive now are listed too.
+    const DWORD stored = lettersWithSettings();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if ((stored >> (letter - 'A') & 1) != 0 && drives_.positionOf(letter) < 0) {
+            DriveRecord record{};
+            formatText(record.rootPath, "%c:\\", letter);
+            readStoredSettings(record);
+            markAbsent(record);
+            insertDrive(record);
+        }
     }
     // Posted, not done here: the window shows first. (On Wine a slow drive
     // stalls every process of the prefix while it is asked.)
@@ -129,7 +140,12 @@ void DriveEditor::askDrives() {
     RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     const int count = drives_.count();
     for (int i = 0; i < count; ++i) {
-        ask(answers_, Question::Drive, 0, drives_.at(i));
+        const DriveRecord record = drives_.at(i);
+        if (record.present) {
+            ask(answers_, Question::Drive, 0, record);
+        } else if (record.iconLocation[0] != '\0') {
+            ask(answers_, Question::Icon, 0, record);
+        }
     }
 }
 
@@ -138,12 +154,10 @@ void DriveEditor::askDrives() {
 // dropped. What the user typed meanwhile is never overwritten.
 void DriveEditor::onAnswer(DriveAnswer* answer) {
     const DriveRecord& answered = answer->record;
-    int position = drives_.count() - 1;
-    while (position >= 0 && drives_.at(position).rootPath[0] != answered.rootPath[0]) {
-        --position;
-    }
-    if (position < 0 || !isDrive(position)) {
-        return freeAnswer(answer);
+    const int position = drives_.positionOf(answered.rootPath[0]);
+    if (!isDrive(position) ||
+        (answer->question == Question::Drive && !drives_.at(position).present)) {
+        return freeAnswer(answer); // gone, or left before it answered
     }
     if (answer->question == Question::Preview) {
         if (answer->ticket == previewTicket_ && position == currentIndex_) {
@@ -166,15 +180,7 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
             char shown[kLabelCapacity];
             copyText(shown, record.label);
             settleLabel(record);
-            if (current) {
-                selectOrAddComboText(record.label, IDC_LABEL);
-                // The box showed the stored name when it got the focus;
-                // the drive's own name arriving is no edit of the user's.
-                DriveRecord& snapshot = arrays_.snapshots[static_cast<std::size_t>(position)];
-                if (lstrcmpA(snapshot.label, shown) == 0) {
-                    copyText(snapshot.label, record.label);
-                }
-            }
+            replaceShownLabel(position, shown, record.label);
         }
         if (current) {
             SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
@@ -202,8 +208,18 @@ void DriveEditor::destroy() {
 }
 
 bool DriveEditor::isDrive(int position) const {
-    return position >= 0 && static_cast<std::size_t>(position) < arrays_.dirtyFlags.size() &&
-           static_cast<std::size_t>(position) < arrays_.snapshots.size();
+    return slotAt(position) >= 0;
+}
+
+// The drive's entry in the per-letter arrays; -1 when there is none.
+int DriveEditor::slotAt(int position) const {
+    if (position < 0 || position >= drives_.count()) {
+        return -1;
+    }
+    const int slot = drives_.at(position).rootPath[0] - 'A';
+    const bool inArrays = slot >= 0 && static_cast<std::size_t>(slot) < arrays_.dirtyFlags.size() &&
+                          static_cast<std::size_t>(slot) < arrays_.snapshots.size();
+    return inArrays ? slot : -1;
 }
 
 void DriveEditor::readControlText(int controlId, char* buffer, int capacity) const {
@@ -237,6 +253,171 @@ bool DriveEditor::fieldShows(int controlId, const char* text) const {
     char shown[kIconLocationCapacity];
     readControlText(controlId, shown, sizeof shown);
     return lstrcmpA(shown, text) == 0;
+}
+
+// The icon of the drive's location, asked for; a letter without a drive and
+// without a location has none, and shows the placeholder.
+void DriveEditor::askIcon(int position) {
+    DriveRecord record = drives_.at(position);
+    if (record.present || record.iconLocation[0] != '\0') {
+        ask(answers_, Question::Icon, 0, record);
+        return;
+    }
+    record.icon = nullptr;
+    storeRecord(position, record);
+}
+
+// A name the program (not the user) puts in place of the shown one: the box
+// and the snapshot the focus took move along, so it marks nothing.
+void DriveEditor::replaceShownLabel(int position, const char* shown, const char* label) {
+    if (position != currentIndex_ || !fieldShows(IDC_LABEL, shown)) {
+        return;
+    }
+    selectOrAddComboText(label, IDC_LABEL);
+    DriveRecord& snapshot = snapshotOf(position);
+    if (lstrcmpA(snapshot.label, shown) == 0) {
+        copyText(snapshot.label, label);
+    }
+}
+
+// Lists a record (copied to the heap) at its letter's place; its position,
+// -1 when it could not be had. The shown drive keeps its place in the list.
+int DriveEditor::insertDrive(const DriveRecord& record) {
+    auto* stored = static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
+    if (stored == nullptr) {
+        return -1;
+    }
+    *stored = record;
+    const int position = drives_.insert(stored);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+    item.iItem = position;
+    item.pszText = stored->rootPath;
+    item.iImage = record.present ? kPlaceholderImage : kNeutralImage;
+    item.stateMask = LVIS_CUT;
+    item.state = record.present ? 0 : LVIS_CUT;
+    SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    if (currentIndex_ >= position) {
+        ++currentIndex_;
+    }
+    if (isDrive(position)) {
+        markOf(position) = 0;
+    }
+    return position;
+}
+
+void DriveEditor::removeDrive(int position) {
+    const DriveRecord record = drives_.at(position);
+    if (!previewOwned_ && previewIcon_ == record.icon) {
+        setPreview(nullptr, false);
+    }
+    if (record.icon != nullptr) {
+        DestroyIcon(record.icon);
+    }
+    drives_.remove(position);
+    SendMessageA(listView_, LVM_DELETEITEM, static_cast<WPARAM>(position), 0);
+    if (currentIndex_ > position) {
+        --currentIndex_;
+    }
+}
+
+DWORD DriveEditor::listedLetters() const {
+    DWORD letters = 0;
+    const int count = drives_.count();
+    for (int i = 0; i < count; ++i) {
+        const int slot = drives_.at(i).rootPath[0] - 'A';
+        letters |= slot >= 0 && slot < kLetterCount ? 1u << slot : 0;
+    }
+    return letters;
+}
+
+void DriveEditor::addLetter(char letter) {
+    if (letter < 'A' || letter > 'Z' || drives_.positionOf(letter) >= 0) {
+        return;
+    }
+    DriveRecord record{};
+    formatText(record.rootPath, "%c:\\", letter);
+    markAbsent(record);
+    const int position = insertDrive(record);
+    if (position < 0) {
+        return;
+    }
+    // Selecting it shows it, as a click would.
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(listView_, LVM_SETITEMSTATE, static_cast<WPARAM>(position),
+                 reinterpret_cast<LPARAM>(&state));
+    SendMessageA(listView_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(position), FALSE);
+}
+
+void DriveEditor::onDrivesChanged(DWORD letters, bool arrived) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if ((letters >> (letter - 'A') & 1) != 0) {
+            arrived ? driveArrived(letter) : driveLeft(letter);
+        }
+    }
+}
+
+// Read as at start-up, in the background. A ghosted item's unapplied edits
+// and mark stay with the drive.
+void DriveEditor::driveArrived(char letter) {
+    int position = drives_.positionOf(letter);
+    DriveRecord record{};
+    if (position >= 0) {
+        record = drives_.at(position);
+        if (record.present) {
+            return;
+        }
+    } else {
+        formatText(record.rootPath, "%c:\\", letter);
+        readStoredSettings(record);
+    }
+    record.present = 1;
+    record.answered = 0;
+    record.typeName[0] = '\0';
+    record.shellName[0] = '\0';
+    if (position >= 0) {
+        storeRecord(position, record);
+    } else {
+        position = insertDrive(record);
+    }
+    if (position >= 0) {
+        if (position == currentIndex_) {
+            SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
+        }
+        ask(answers_, Question::Drive, 0, drives_.at(position));
+    }
+}
+
+// A leaving drive stays listed, ghosted, when it has stored settings or
+// unapplied edits, or is the one shown; otherwise its item goes.
+void DriveEditor::driveLeft(char letter) {
+    const int position = drives_.positionOf(letter);
+    if (!isDrive(position) || !drives_.at(position).present) {
+        return;
+    }
+    const bool marked = markOf(position) != 0;
+    if (!marked && position != currentIndex_ &&
+        (lettersWithSettings() >> (letter - 'A') & 1) == 0) {
+        removeDrive(position);
+        return;
+    }
+    DriveRecord record = drives_.at(position);
+    markAbsent(record);
+    if (!marked) { // what the drive itself showed goes with it
+        char stored[kLabelCapacity];
+        readSettingsText(letter, kDefaultLabelKey, stored, sizeof stored);
+        replaceShownLabel(position, record.label, stored);
+        copyText(record.label, stored);
+    }
+    storeRecord(position, record);
+    if (position == currentIndex_) {
+        SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
+    }
+    if (record.iconLocation[0] == '\0') {
+        askIcon(position);
+    }
 }
 
 void DriveEditor::onListClick(HWND /*listView*/) {
@@ -279,29 +460,34 @@ void DriveEditor::storeFields(int position) {
     readControlText(IDC_TYPE_NAME, record.typeName, kTypeNameCapacity);
     storeRecord(position, record);
     if (lstrcmpA(oldLocation, record.iconLocation) != 0) {
-        ask(answers_, Question::Icon, 0, record);
+        askIcon(position);
     }
 }
 
-// Stores a record back. When it brings a new icon, the drive's list image
-// moves on to it, and so does the preview where it shows this drive or was
-// borrowing the old icon; the old one is released and never drawn again.
+// Stores a record back and shows it in its item: its own image once it has
+// an icon, ghosted while no drive has its letter. When it brings a new icon,
+// the preview moves on to it where it shows this drive or was borrowing the
+// old icon; the old one is released and never drawn again.
 void DriveEditor::storeRecord(int position, const DriveRecord& record) {
     const HICON oldIcon = drives_.at(position).icon;
     drives_.storeBack(position, record);
-    if (record.icon == oldIcon) {
-        return;
-    }
     const auto images =
         reinterpret_cast<HIMAGELIST>(SendMessageA(listView_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
-    if (images != nullptr && record.icon != nullptr) {
-        ImageList_ReplaceIcon(images, position, record.icon);
-        LVITEMA item{};
-        item.mask = LVIF_IMAGE;
-        item.iItem = position;
-        item.iImage = position;
-        SendMessageA(listView_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        SendMessageA(listView_, LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
+    const int slot = record.rootPath[0] - 'A';
+    const bool ownImage = record.icon != nullptr && slot >= 0 && slot < kLetterCount;
+    if (ownImage && record.icon != oldIcon) {
+        ImageList_ReplaceIcon(images, slot, record.icon);
+    }
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE | LVIF_STATE;
+    item.iItem = position;
+    item.iImage = ownImage ? slot : record.present ? kPlaceholderImage : kNeutralImage;
+    item.stateMask = LVIS_CUT;
+    item.state = record.present ? 0 : LVIS_CUT;
+    SendMessageA(listView_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(listView_, LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
+    if (record.icon == oldIcon) {
+        return;
     }
     // The preview shows the icon of the location in the icon box.
     const bool shown = position == currentIndex_ && fieldShows(IDC_ICON_PATH, record.iconLocation);
@@ -358,7 +544,7 @@ void DriveEditor::onComboSetFocus() {
         return;
     }
     const DriveRecord record = drives_.at(selected);
-    DriveRecord& snapshot = arrays_.snapshots[static_cast<std::size_t>(selected)];
+    DriveRecord& snapshot = snapshotOf(selected);
     copyText(snapshot.label, record.label);
     copyText(snapshot.iconLocation, record.iconLocation);
     currentIndex_ = selected;
@@ -372,13 +558,12 @@ void DriveEditor::onComboKillFocus(int comboId) {
     if (!isDrive(currentIndex_)) {
         return;
     }
-    const auto index = static_cast<std::size_t>(currentIndex_);
-    const DriveRecord& snapshot = arrays_.snapshots[index];
+    const DriveRecord& snapshot = snapshotOf(currentIndex_);
     const bool changed = comboId == IDC_ICON_PATH
                              ? lstrcmpA(iconLocation, snapshot.iconLocation) != 0
                              : lstrcmpA(label, snapshot.label) != 0;
     if (changed) {
-        arrays_.dirtyFlags[index] = 1;
+        markOf(currentIndex_) = 1;
     }
 }
 
@@ -395,7 +580,7 @@ void DriveEditor::onComboSelChange(int comboId) {
         currentIndex_ = selected;
         askPreview(text);
     }
-    arrays_.dirtyFlags[static_cast<std::size_t>(selected)] = 1;
+    markOf(selected) = 1;
 }
 
 int DriveEditor::showApplyMenu(int menuId) {
@@ -418,7 +603,7 @@ void DriveEditor::applyChanges(int position, int command) {
     // fields are what gets written.
     const int selected = selectedListItem(listView_);
     const int shown = selected >= 0 ? selected : currentIndex_;
-    if (isDrive(shown) && arrays_.dirtyFlags[static_cast<std::size_t>(shown)] == 1) {
+    if (isDrive(shown) && markOf(shown) == 1) {
         storeFields(shown);
     }
 
@@ -426,8 +611,7 @@ void DriveEditor::applyChanges(int position, int command) {
     if (command == ID_APPLY_ALL) {
         const int count = drives_.count();
         for (int k = 0; k < count && isDrive(k); ++k) {
-            const auto index = static_cast<std::size_t>(k);
-            if (arrays_.dirtyFlags[index] != 1) {
+            if (markOf(k) != 1) {
                 continue;
             }
             // A drive whose writes failed stays marked so the next apply
@@ -435,7 +619,7 @@ void DriveEditor::applyChanges(int position, int command) {
             const ApplyResult result = applyOne(k);
             written = written || result == ApplyResult::Written;
             if (result != ApplyResult::Failed) {
-                arrays_.dirtyFlags[index] = 0;
+                markOf(k) = 0;
             }
         }
     } else if (command == ID_APPLY_THIS) {
@@ -516,8 +700,8 @@ void DriveEditor::restoreDefaults(int position) {
         settleLabel(record);
     }
     storeRecord(position, record);
-    ask(answers_, Question::Icon, 0, record);
-    arrays_.dirtyFlags[static_cast<std::size_t>(position)] = 0;
+    askIcon(position);
+    markOf(position) = 0;
     if (position == currentIndex_) {
         showRecord(record);
     }

@@ -36,6 +36,13 @@ class DriveEditor {
 
     // Asks every drive in the background; each answer comes to onAnswer.
     void askDrives();
+
+    // Letters without a drive, and drives that come and go.
+    DWORD listedLetters() const; // bit 0 for A
+    // Lists a letter without a drive, selected, with nothing stored yet.
+    void addLetter(char letter);
+    // The volumes of letters (bit 0 for A) arrived or left.
+    void onDrivesChanged(DWORD letters, bool arrived);
     // Shows what a drive answered, unless it is stale; frees the answer.
     void onAnswer(DriveAnswer* answer);
 
@@ -73,8 +80,23 @@ class DriveEditor {
     void setPreview(HICON icon, bool owned);
     void repaintPreview() const;
     void askPreview(const char* location);
+    void askIcon(int position);
     bool fieldShows(int controlId, const char* text) const;
-    int placeholderImage() const { return drives_.count(); }
+    void replaceShownLabel(int position, const char* shown, const char* label);
+    int insertDrive(const DriveRecord& record);
+    void removeDrive(int position);
+    void driveArrived(char letter);
+    void driveLeft(char letter);
+    int slotAt(int position) const;
+    int& markOf(int position) { return arrays_.dirtyFlags[std::size_t(slotAt(position))]; }
+    DriveRecord& snapshotOf(int position) {
+        return arrays_.snapshots[std::size_t(slotAt(position))];
+    }
+    // The image list holds one image per letter, then the placeholder (blank,
+    // for a drive that has not answered) and the neutral drive image of a
+    // letter with no drive and no icon location.
+    static constexpr int kPlaceholderImage = kLetterCount;
+    static constexpr int kNeutralImage = kLetterCount + 1;
 
     HWND dialog_;
     HICON previewIcon_ = nullptr;

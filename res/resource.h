@@ -26,6 +26,7 @@
 #define ID_HELP_ABOUT 40006
 #define ID_HELP_README 40007
 #define ID_RESTORE_DEFAULTS 40008
+#define ID_FILE_ADD_LETTER 40009
 
 // About box.
 #define IDD_ABOUT 104
@@ -41,6 +42,11 @@
 #define IDC_PICKER_BROWSE 1103
 #define IDC_PICKER_LIST_CAPTION 1104
 #define IDC_PICKER_LIST 1105
+
+// The box that adds a drive letter.
+#define IDD_ADD_LETTER 120
+#define IDC_ADD_LETTER_CAPTION 1201
+#define IDC_ADD_LETTER_LIST 1202
 
 // Version record.
 #define KELVARIN_VERSION_BINARY 1, 0, 1, 0

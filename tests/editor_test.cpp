@@ -6,6 +6,7 @@
 #include "drives/drive_answers.h"
 #include "drives/drive_settings.h"
 
+#include <dbt.h>
 #include <shlobj.h>
 
 using namespace testbed;
@@ -30,10 +31,8 @@ TEST(Editor, StartsWithEveryDriveAndNothingShownAndExitsOnlyWhenAsked) {
     MainWindow main;
     ASSERT_EQ(7, SendMessageA(main.control(IDC_DRIVE_LIST), LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < 7; ++i) {
-        char text[8] = {};
-        ListView_GetItemText(main.control(IDC_DRIVE_LIST), i, 0, text, sizeof text);
-        EXPECT_EQ(std::string(1, kLetters[i]) + ":\\", text);
-        EXPECT_TRUE(main.listShows(i, iconOf(i == kE ? "shell32.dll,8" : text))) << text;
+        EXPECT_EQ(std::string(1, kLetters[i]) + ":\\", main.item(i));
+        EXPECT_TRUE(main.listShows(i, iconOf(i == kE ? "shell32.dll,8" : main.item(i).c_str())));
     }
     for (int id : {IDC_TYPE_NAME, IDC_ICON_PATH, IDC_LABEL})
         EXPECT_EQ("", main.text(id)) << "control " << id;
@@ -201,6 +200,84 @@ TEST(Editor, RestoringDefaultsFromTheApplyMenuGoesBackToWhatWindowsShows) {
     EXPECT_EQ((Texts{'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
 }
 
+TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
+    storeText('K', "DefaultIcon", "shell32.dll,8");
+    storeText('B', "DefaultLabel", "古いディスク");
+    MainWindow main;
+    const auto ghosted = [&](int item) {
+        return SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMSTATE, item, LVIS_CUT);
+    };
+    ASSERT_EQ(9, SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("B:\\", main.item(0));
+    EXPECT_EQ("K:\\", main.item(7));
+    EXPECT_EQ(LVIS_CUT, ghosted(0));
+    EXPECT_EQ(0, ghosted(1)) << "C: is there";
+    EXPECT_EQ(kNeutral, main.image(0)) << "B: has no icon location";
+    EXPECT_TRUE(main.listShows(7, iconOf("shell32.dll,8")));
+    main.select(0);
+    screenshot(main.window, "ghosted-letters");
+    EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
+    EXPECT_EQ("古いディスク", main.text(IDC_LABEL));
+    main.type(IDC_LABEL, "外付け");
+    EXPECT_EQ(Texts{"B" + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("外付け", stored('B', "DefaultLabel").text());
+    main.select(7);
+    EXPECT_EQ("shell32.dll,8", main.text(IDC_ICON_PATH));
+    EXPECT_EQ(Texts{"K" + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
+    EXPECT_FALSE(stored('K').key);
+    EXPECT_EQ(kNeutral, main.image(7)) << "K: with nothing stored";
+    for (int button : {IDCANCEL, IDOK}) { // the letters not listed, M: chosen
+        ModalScript add({[&](HWND box) {
+            const HWND letters = GetDlgItem(box, IDC_ADD_LETTER_LIST);
+            EXPECT_EQ(26 - 9, SendMessageA(letters, CB_GETCOUNT, 0, 0));
+            SendMessageA(letters, CB_SELECTSTRING, WPARAM(-1), LPARAM("M:"));
+            PostMessageA(box, WM_COMMAND, button, 0);
+        }});
+        main.command(ID_FILE_ADD_LETTER);
+    }
+    EXPECT_EQ("M:\\", main.item(8)) << "after K:, before Z:";
+    EXPECT_EQ(8, ListView_GetNextItem(main.control(IDC_DRIVE_LIST), -1, LVNI_SELECTED));
+    EXPECT_EQ("", main.text(IDC_LABEL));
+    EXPECT_FALSE(stored('M').key) << "written before any apply";
+    for (char letter = 'A'; letter <= 'Z'; ++letter) // every letter listed: nothing to add
+        storeText(letter, "DefaultLabel", "x");
+    MainWindow full;
+    const HMENU file = GetSubMenu(GetMenu(full.window), 0);
+    SendMessageA(full.window, WM_INITMENUPOPUP, WPARAM(file), 0);
+    EXPECT_TRUE(GetMenuState(file, ID_FILE_ADD_LETTER, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
+    MainWindow main;
+    const auto volume = [&](char letter, UINT event) {
+        DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'), 0};
+        SendMessageA(main.window, WM_DEVICECHANGE, event, LPARAM(&change));
+    };
+    const auto selected = [&] {
+        return main.item(ListView_GetNextItem(main.control(IDC_DRIVE_LIST), -1, LVNI_SELECTED));
+    };
+    main.select(kE);
+    main.type(IDC_LABEL, "USBメモリ");
+    main.select(kH);
+    volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
+    volume('D', DBT_DEVICEREMOVECOMPLETE); // nothing stored: gone
+    volume('A', DBT_DEVICEARRIVAL);        // before the selected drive
+    EXPECT_EQ((Texts{"A:\\", "C:\\", "E:\\", "F:\\"}),
+              (Texts{main.item(0), main.item(1), main.item(2), main.item(3)}));
+    EXPECT_EQ("H:\\", selected());
+    EXPECT_EQ("RAMディスク", main.text(IDC_TYPE_NAME));
+    main.select(2);
+    EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
+    EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
+    volume('E', DBT_DEVICEARRIVAL);
+    EXPECT_TRUE(waitFor(
+        "E:'s type", [&] { return main.text(IDC_TYPE_NAME); },
+        [](const std::string& type) { return type == "リムーバブルディスク"; }));
+    EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
+    EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+    EXPECT_EQ("USBメモリ", stored('E', "DefaultLabel").text());
+}
+
 // F answers only when the test lets it.
 const HANDLE g_letF = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 void slowF(kelvarin::DriveRecord& record) {
@@ -218,7 +295,7 @@ TEST(Editor, ADriveNotAnsweredYetHoldsUpNothingAndItsAnswerKeepsWhatWasTyped) {
     EXPECT_TRUE(waitFor(
         "every drive but F answered", [&] { return main.answered(); },
         [](int n) { return n == 6; }));
-    EXPECT_EQ(7, main.image(kF)) << "F shows the placeholder";
+    EXPECT_EQ(kPlaceholder, main.image(kF));
     main.select(kF); // what is known: the stored location, no type yet
     EXPECT_EQ("shell32.dll,5", main.text(IDC_ICON_PATH));
     EXPECT_EQ("", main.text(IDC_TYPE_NAME));

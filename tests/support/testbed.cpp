@@ -279,8 +279,15 @@ int MainWindow::image(int item) const {
 int MainWindow::answered() const {
     int count = 0;
     for (int i = 0; i < drives.count(); ++i)
-        count += image(i) == i;
+        count += image(i) != kPlaceholder ||
+                 SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETITEMSTATE, i, LVIS_CUT);
     return count;
+}
+
+std::string MainWindow::item(int item) const {
+    char text[8] = {};
+    ListView_GetItemText(control(IDC_DRIVE_LIST), item, 0, text, sizeof text);
+    return text;
 }
 
 ::testing::AssertionResult MainWindow::listShows(int item, const Pixels& icon) const {
@@ -289,7 +296,8 @@ int MainWindow::answered() const {
     return waitFor(
         "item " + std::to_string(item) + " with its icon",
         [&] {
-            return image(item) == item ? iconPixels(ImageList_GetIcon(images, item, 0)) : Pixels{};
+            const int at = image(item);
+            return at < kPlaceholder ? iconPixels(ImageList_GetIcon(images, at, 0)) : Pixels{};
         },
         [&](const Pixels& seen) { return seen == icon; });
 }

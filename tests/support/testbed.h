@@ -23,6 +23,7 @@ namespace testbed {
 constexpr char kLetters[] = "CDEFGHZ";
 enum Item { kC, kD, kE, kF, kG, kH, kZ };
 using Texts = std::vector<std::string>;
+constexpr int kPlaceholder = 26, kNeutral = 27; // images: not answered; no drive, no icon
 using Pixels = std::vector<std::uint32_t>;
 
 // piece repeated up to bytes bytes.
@@ -106,8 +107,9 @@ struct MainWindow {
     Texts boxes(int id, std::initializer_list<int> buttons = {});
     // Waits until the preview on the screen is nearer to icon than to other.
     ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
-    int image(int item) const; // its slot in the list's images; the placeholder's is the last
-    int answered() const;      // items showing their own image
+    int image(int item) const; // its slot in the list's images; kPlaceholder: none of its own
+    int answered() const;      // items showing their own image, or ghosted (no drive)
+    std::string item(int item) const;
     ::testing::AssertionResult listShows(int item, const Pixels& icon) const; // waits
 };
 
