@@ -173,8 +173,9 @@ void onDeviceChange(HWND window, WPARAM event, LPARAM data) {
     DriveEditor* editor = editorOf(window);
     if ((event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) && header != nullptr &&
         header->dbch_devicetype == DBT_DEVTYP_VOLUME && editor != nullptr) {
-        editor->onDrivesChanged(reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data)->dbcv_unitmask,
-                                event == DBT_DEVICEARRIVAL);
+        const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data);
+        editor->onDrivesChanged(volume->dbcv_unitmask, event == DBT_DEVICEARRIVAL,
+                                (volume->dbcv_flags & DBTF_MEDIA) != 0);
     }
 }
 

@@ -351,10 +351,15 @@ void DriveEditor::addLetter(char letter) {
     SendMessageA(listView_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(position), FALSE);
 }
 
-void DriveEditor::onDrivesChanged(DWORD letters, bool arrived) {
+void DriveEditor::onDrivesChanged(DWORD letters, bool arrived, bool media) {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        if ((letters >> (letter - 'A') & 1) != 0) {
+        const int position = drives_.positionOf(letter);
+        if ((letters >> (letter - 'A') & 1) == 0) {
+            continue;
+        } else if (!media) {
             arrived ? driveArrived(letter) : driveLeft(letter);
+        } else if (position >= 0 && drives_.at(position).present) {
+            ask(answers_, Question::Drive, 0, drives_.at(position));
         }
     }
 }

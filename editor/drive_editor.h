@@ -41,8 +41,9 @@ class DriveEditor {
     DWORD listedLetters() const; // bit 0 for A
     // Lists a letter without a drive, selected, with nothing stored yet.
     void addLetter(char letter);
-    // The volumes of letters (bit 0 for A) arrived or left.
-    void onDrivesChanged(DWORD letters, bool arrived);
+    // The volumes of letters (bit 0 for A) arrived or left; for media (a
+    // disc put in or taken out) the drives stay and are asked again.
+    void onDrivesChanged(DWORD letters, bool arrived, bool media);
     // Shows what a drive answered, unless it is stale; frees the answer.
     void onAnswer(DriveAnswer* answer);
 

@@ -249,8 +249,9 @@ TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
 
 TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     MainWindow main;
-    const auto volume = [&](char letter, UINT event) {
-        DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'), 0};
+    const auto volume = [&](char letter, UINT event, WORD flags = 0) {
+        DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'),
+                                    flags};
         SendMessageA(main.window, WM_DEVICECHANGE, event, LPARAM(&change));
     };
     const auto selected = [&] {
@@ -259,6 +260,8 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     main.select(kE);
     main.type(IDC_LABEL, "USBメモリ");
     main.select(kH);
+    volume('D', DBT_DEVICEREMOVECOMPLETE, DBTF_MEDIA); // only its disc: stays
+    EXPECT_EQ("D:\\", main.item(1));
     volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
     volume('D', DBT_DEVICEREMOVECOMPLETE); // nothing stored: gone
     volume('A', DBT_DEVICEARRIVAL);        // before the selected drive
