@@ -256,7 +256,7 @@ bool DriveEditor::fieldShows(int controlId, const char* text) const {
 }
 
 // The icon of the drive's location, asked for; a letter without a drive and
-// without a location has none, and shows the placeholder.
+// without a location has none, and shows the neutral image.
 void DriveEditor::askIcon(int position) {
     DriveRecord record = drives_.at(position);
     if (record.present || record.iconLocation[0] != '\0') {

@@ -26,9 +26,10 @@ class DriveEditor {
     DriveEditor(const DriveEditor&) = delete;
     DriveEditor& operator=(const DriveEditor&) = delete;
 
-    // 1 when the list view was filled, 0 with no drives or no image list.
-    // Every drive starts with the placeholder image; what the drives answer
-    // is asked for once the window is up (askDrives).
+    // 1 when the list view was filled, 0 with no image list. Every drive
+    // starts with the placeholder image; what the drives answer is asked for
+    // once the window is up (askDrives). Letters with stored settings and no
+    // drive are listed too, ghosted.
     int initialize();
     // Stops taking answers and releases the per-drive arrays, the preview
     // icon the editor owns and the window's icons.

@@ -1,5 +1,5 @@
-// The drive model: the test bed's drives with what is stored for them, icon
-// locations turned into icons, and random bad input.
+// The drive model: bounded texts, the test bed's drives with what is stored
+// for them, icon locations turned into icons, and random bad input.
 #include "common/text.h"
 #include "drives/drive_settings.h"
 #include "drives/icon_loader.h"
@@ -15,6 +15,23 @@ static DWORD WINAPI noDrives(DWORD, LPSTR) {
 }
 static DWORD WINAPI lowerCaseRoots(DWORD, LPSTR roots) {
     return std::memcpy(roots, "c:\\\0g:\\\0", 9), 8;
+}
+
+TEST(DriveModel, TextsAreCutBetweenWholeCharactersAndAlwaysTerminated) {
+    const struct {
+        std::size_t capacity;
+        const char *source, *expected;
+    } cases[] = {{6, "ドライブ", "ドラ"}, {9, "ドライブ", "ドライブ"},
+                 {4, "aドb", "aド"},      {16, "ab\x83", "ab"},
+                 {1, "abc", ""},          {5, "abcd", "abcd"}};
+    for (const auto& c : cases) {
+        char buffer[16] = "xxxxxxxxxxxxxxx";
+        EXPECT_EQ(std::strlen(c.expected), copyText(buffer, c.capacity, c.source));
+        EXPECT_STREQ(c.expected, buffer) << c.capacity;
+    }
+    char filled[5] = {'a', 'b', 'c', '\x83', '\x68'}; // a control filled it, splitting the last
+    terminateText(filled);
+    EXPECT_STREQ("abc", filled);
 }
 
 TEST(DriveModel, EveryDriveIsListedInLetterOrderWithItsTypeIconAndName) {

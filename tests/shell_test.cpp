@@ -22,6 +22,11 @@ static int ownPicker(HWND, char* path, int capacity, int* index) {
 }
 
 TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
+    // 95/98/Me (platform 1): 8; NT 4 (platform 2): none; NT from 5 on: 6; no answer: none.
+    for (const auto& [platform, major, family] : {std::tuple{1, 4, 8}, {2, 4, 0}, {2, 10, 6}})
+        EXPECT_EQ(family,
+                  kelvarin::windowsFamilyOf(true, {0, DWORD(major), 0, 0, DWORD(platform), {}}));
+    EXPECT_EQ(0, kelvarin::windowsFamilyOf(false, {}));
     const struct {
         int family, result;
         std::wstring chosen;
@@ -33,6 +38,7 @@ TEST(Shell, TheShellsPickerIsUsedWhereItWorksAndTrustedOnlyAsDocumented) {
         {6, 0, L"", 0, "", 0, 0},
         {6, 1, L"C:\\" + std::wstring(200, L'あ'), 0, "", 0, 0}, // does not fit: no choice
         {6, -1, L"", 1, "C:\\own.ico", 2, 1},                    // Wine's stub
+        {0, 1, L"C:\\a.dll", 1, "C:\\own.ico", 2, 1},            // NT 4 has none
     };
     for (const auto& c : cases) {
         g_chosen = c.chosen, g_result = c.result, g_fallbacks = 0, g_capacity = 0;
@@ -134,6 +140,8 @@ TEST(Shell, TheAboutBoxShowsNameVersionAndLinksThatOpenOnce) {
         for (int code : {STN_CLICKED, STN_DBLCLK})
             for (int id : {IDC_SITE_LINK, IDC_MAIL_LINK})
                 SendMessageA(about, WM_COMMAND, MAKEWPARAM(id, code), 0);
+        SendMessageA(about, WM_COMMAND, IDCANCEL, 0); // Escape
+        EXPECT_TRUE(IsWindowVisible(about));
         PostMessageA(about, WM_COMMAND, IDC_OK, 0);
     }});
     main.command(ID_HELP_ABOUT);
