@@ -124,8 +124,9 @@ void storeSettings() {
     }
 }
 
-// The items of a list view in another process that show their own image
-// (item i, image i): the drives that have answered, in Kelvarin.
+// The items of a list view in another process that show an image of their
+// own: in Kelvarin a letter's slot (0 to 25; the placeholder and the neutral
+// image come after), in the floor the image it added.
 int itemsWithOwnImage(HANDLE process, HWND list, int items, std::vector<double>& shownAt,
                       double now) {
     void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE);
@@ -137,7 +138,7 @@ int itemsWithOwnImage(HANDLE process, HWND list, int items, std::vector<double>&
         WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
         SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
         ReadProcessMemory(process, remote, &item, sizeof item, nullptr);
-        if (item.iImage == i) {
+        if (item.iImage >= 0 && item.iImage < 26) {
             ++shown;
             if (shownAt[i] < 0) {
                 shownAt[i] = now;
