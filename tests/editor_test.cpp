@@ -265,11 +265,13 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
     volume('D', DBT_DEVICEREMOVECOMPLETE); // nothing stored: gone
     volume('A', DBT_DEVICEARRIVAL);        // before the selected drive
-    EXPECT_EQ((Texts{"A:\\", "C:\\", "E:\\", "F:\\"}),
+    volume('B', DBT_DEVICEARRIVAL);
+    EXPECT_EQ((Texts{"A:\\", "B:\\", "C:\\", "E:\\"}),
               (Texts{main.item(0), main.item(1), main.item(2), main.item(3)}));
     EXPECT_EQ("H:\\", selected());
     EXPECT_EQ("RAMディスク", main.text(IDC_TYPE_NAME));
-    main.select(2);
+    main.type(IDC_LABEL, "ラム"); // still H:'s
+    main.select(3);
     EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
     EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
     volume('E', DBT_DEVICEARRIVAL);
@@ -277,8 +279,9 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
         "E:'s type", [&] { return main.text(IDC_TYPE_NAME); },
         [](const std::string& type) { return type == "リムーバブルディスク"; }));
     EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
-    EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+    EXPECT_EQ((Texts{'E' + kAsk, 'H' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDOK, IDCANCEL}));
     EXPECT_EQ("USBメモリ", stored('E', "DefaultLabel").text());
+    EXPECT_EQ("ラム", stored('H', "DefaultLabel").text());
 }
 
 // F answers only when the test lets it.
