@@ -260,6 +260,7 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     main.select(kE);
     main.type(IDC_LABEL, "USBメモリ");
     main.select(kH);
+    SetDlgItemTextA(main.window, IDC_LABEL, "ラム");   // typed, not stored yet
     volume('D', DBT_DEVICEREMOVECOMPLETE, DBTF_MEDIA); // only its disc: stays
     EXPECT_EQ("D:\\", main.item(1));
     volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
@@ -270,8 +271,9 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
               (Texts{main.item(0), main.item(1), main.item(2), main.item(3)}));
     EXPECT_EQ("H:\\", selected());
     EXPECT_EQ("RAMディスク", main.text(IDC_TYPE_NAME));
-    main.select(5); // G: now: H:'s fields stay with H:
-    EXPECT_EQ("ハードディスク", main.text(IDC_TYPE_NAME));
+    main.select(5); // G: now, then H: again: what was typed stayed with H:
+    main.select(6);
+    EXPECT_EQ("ラム", main.text(IDC_LABEL));
     main.select(3);
     EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
     EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
@@ -307,15 +309,18 @@ TEST(Editor, ADriveNotAnsweredYetHoldsUpNothingAndItsAnswerKeepsWhatWasTyped) {
     EXPECT_EQ("shell32.dll,5", main.text(IDC_ICON_PATH));
     EXPECT_EQ("", main.text(IDC_TYPE_NAME));
     main.type(IDC_LABEL, "遅い");
+    main.type(IDC_ICON_PATH, "shell32.dll,4"); // its answer brings ,5's icon: stale
     EXPECT_EQ((Texts{'G' + kAsk, 'G' + kFailed}), main.boxes(ID_APPLY_THIS, {IDOK, IDOK}));
     EXPECT_FALSE(stored('G', "DefaultLabel").key) << "written before its type was known";
     main.select(kE); // the others work meanwhile
     main.type(IDC_LABEL, "速い");
     main.select(kG);
     SetEvent(g_letG);
-    EXPECT_TRUE(main.listShows(kG, iconOf("shell32.dll,5")));
+    EXPECT_TRUE(waitFor(
+        "G:'s type", [&] { return main.text(IDC_TYPE_NAME); },
+        [](const std::string& type) { return type == "ハードディスク"; }));
     kelvarin::setDriveAsker(nullptr);
-    EXPECT_EQ("ハードディスク", main.text(IDC_TYPE_NAME));
+    EXPECT_TRUE(main.listShows(kG, iconOf("shell32.dll,4")));
     EXPECT_EQ("遅い", main.text(IDC_LABEL)) << "the volume label overwrote what was typed";
     EXPECT_EQ((Texts{'E' + kAsk, 'G' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDOK, IDCANCEL}));
     EXPECT_EQ(u8"遅い\n", readFile("G:\\.windows-label"));
