@@ -248,6 +248,7 @@ TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
 }
 
 TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
+    storeText('G', "DefaultLabel", "保存名"); // G: shows its volume label while there
     MainWindow main;
     const auto volume = [&](char letter, UINT event, WORD flags = 0) {
         DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'),
@@ -265,6 +266,7 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     EXPECT_EQ("D:\\", main.item(1));
     volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
     volume('D', DBT_DEVICEREMOVECOMPLETE); // nothing stored: gone
+    volume('G', DBT_DEVICEREMOVECOMPLETE); // stored settings: ghosted
     volume('A', DBT_DEVICEARRIVAL);        // before the selected drive
     volume('B', DBT_DEVICEARRIVAL);
     EXPECT_EQ((Texts{"A:\\", "B:\\", "C:\\", "E:\\"}),
@@ -272,6 +274,7 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     EXPECT_EQ("H:\\", selected());
     EXPECT_EQ("RAMディスク", main.text(IDC_TYPE_NAME));
     main.select(5); // G: now, then H: again: what was typed stayed with H:
+    EXPECT_EQ("保存名", main.text(IDC_LABEL)) << "a ghost shows the stored name";
     main.select(6);
     EXPECT_EQ("ラム", main.text(IDC_LABEL));
     main.select(3);
