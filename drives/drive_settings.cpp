@@ -211,29 +211,21 @@ void markAbsent(DriveRecord& record) {
     record.present = 0;
 }
 
-DWORD lettersWithSettings() {
-    unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put()) !=
-        ERROR_SUCCESS) {
-        return 0;
+bool hasStoredSettings(char letter) {
+    char scratch[2];
+    for (const char* subkey : {kDefaultIconKey, kDefaultLabelKey}) {
+        if (readSettingsText(letter, subkey, scratch, sizeof scratch) != StoredText::Missing) {
+            return true;
+        }
     }
+    return false;
+}
+
+// Key names compare without case, so "d" is found as D as Explorer finds it.
+DWORD lettersWithSettings() {
     DWORD letters = 0;
-    char name[MAX_PATH];
-    DWORD length = sizeof name;
-    for (DWORD i = 0; RegEnumKeyExA(key.get(), i, name, &length, nullptr, nullptr, nullptr,
-                                    nullptr) == ERROR_SUCCESS;
-         ++i, length = sizeof name) {
-        // Registry key names compare without case; Explorer takes "d" for D.
-        const char letter = name[0] >= 'a' && name[0] <= 'z' ? char(name[0] - 'a' + 'A') : name[0];
-        char scratch[2];
-        if (length != 1 || letter < 'A' || letter > 'Z') {
-            continue;
-        }
-        for (const char* subkey : {kDefaultIconKey, kDefaultLabelKey}) {
-            if (readSettingsText(letter, subkey, scratch, sizeof scratch) != StoredText::Missing) {
-                letters |= 1u << (letter - 'A');
-            }
-        }
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        letters |= hasStoredSettings(letter) ? 1u << (letter - 'A') : 0;
     }
     return letters;
 }

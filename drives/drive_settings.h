@@ -22,8 +22,10 @@ extern const char kDefaultLabelKey[];
 // volume label instead of DefaultLabel.
 extern const char kFixedDiskTypeName[];
 
-// The letters (bit 0 for A) that have a DefaultIcon or DefaultLabel value
-// stored under the settings key, whether or not a drive has them now.
+// Whether a letter has a DefaultIcon or DefaultLabel value stored under the
+// settings key, whether or not a drive has it now; and all such letters
+// (bit 0 for A).
+bool hasStoredSettings(char letter);
 DWORD lettersWithSettings();
 
 // Makes a record a letter without a drive: nothing to ask, no volume label,

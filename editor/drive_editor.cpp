@@ -37,6 +37,19 @@ HICON blankIcon() {
     return CreateIcon(nullptr, 32, 32, 1, 1, transparent, nothing);
 }
 
+// A letter's slot in the per-letter arrays and images; -1 for none.
+int letterSlot(char letter) {
+    return letter >= 'A' && letter < 'A' + kLetterCount ? letter - 'A' : -1;
+}
+
+// A letter as the settings key has it, before anything is asked of a drive.
+DriveRecord storedRecord(char letter) {
+    DriveRecord record{};
+    formatText(record.rootPath, "%c:\\", letter);
+    readStoredSettings(record);
+    return record;
+}
+
 HICON loadAppIcon(HWND window, int sizeMetric) {
     const int size = GetSystemMetrics(sizeMetric);
     return static_cast<HICON>(LoadImageA(moduleOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
@@ -108,22 +121,14 @@ int DriveEditor::initialize() {
 
     const int count = drives_.count();
     for (int i = 0; i < count; ++i) {
-        DriveRecord record = drives_.at(i);
-        LVITEMA item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = i;
-        item.pszText = record.rootPath;
-        item.iImage = kPlaceholderImage;
-        SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        insertItem(i, drives_.at(i));
     }
     // Explorer applies a letter's settings whenever a drive takes it, so the
     // letters that have some and no drive now are listed too.
     const DWORD stored = lettersWithSettings();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         if ((stored >> (letter - 'A') & 1) != 0 && drives_.positionOf(letter) < 0) {
-            DriveRecord record{};
-            formatText(record.rootPath, "%c:\\", letter);
-            readStoredSettings(record);
+            DriveRecord record = storedRecord(letter);
             markAbsent(record);
             insertDrive(record);
         }
@@ -216,7 +221,7 @@ int DriveEditor::slotAt(int position) const {
     if (position < 0 || position >= drives_.count()) {
         return -1;
     }
-    const int slot = drives_.at(position).rootPath[0] - 'A';
+    const int slot = letterSlot(drives_.at(position).rootPath[0]);
     const bool inArrays = slot >= 0 && static_cast<std::size_t>(slot) < arrays_.dirtyFlags.size() &&
                           static_cast<std::size_t>(slot) < arrays_.snapshots.size();
     return inArrays ? slot : -1;
@@ -289,14 +294,7 @@ int DriveEditor::insertDrive(const DriveRecord& record) {
     }
     *stored = record;
     const int position = drives_.insert(stored);
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
-    item.iItem = position;
-    item.pszText = stored->rootPath;
-    item.iImage = record.present ? kPlaceholderImage : kNeutralImage;
-    item.stateMask = LVIS_CUT;
-    item.state = record.present ? 0 : LVIS_CUT;
-    SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    insertItem(position, record);
     if (currentIndex_ >= position) {
         ++currentIndex_;
     }
@@ -304,6 +302,21 @@ int DriveEditor::insertDrive(const DriveRecord& record) {
         markOf(position) = 0;
     }
     return position;
+}
+
+// A drive's list item, waiting for its icon: the placeholder, or the neutral
+// image and ghosted for a letter with no drive.
+void DriveEditor::insertItem(int position, const DriveRecord& record) {
+    char text[sizeof record.rootPath];
+    copyText(text, record.rootPath);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+    item.iItem = position;
+    item.pszText = text;
+    item.iImage = record.present ? kPlaceholderImage : kNeutralImage;
+    item.stateMask = LVIS_CUT;
+    item.state = record.present ? 0 : LVIS_CUT;
+    SendMessageA(listView_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void DriveEditor::removeDrive(int position) {
@@ -325,8 +338,8 @@ DWORD DriveEditor::listedLetters() const {
     DWORD letters = 0;
     const int count = drives_.count();
     for (int i = 0; i < count; ++i) {
-        const int slot = drives_.at(i).rootPath[0] - 'A';
-        letters |= slot >= 0 && slot < kLetterCount ? 1u << slot : 0;
+        const int slot = letterSlot(drives_.at(i).rootPath[0]);
+        letters |= slot >= 0 ? 1u << slot : 0;
     }
     return letters;
 }
@@ -353,10 +366,11 @@ void DriveEditor::addLetter(char letter) {
 
 void DriveEditor::onDrivesChanged(DWORD letters, bool arrived, bool media) {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const int position = drives_.positionOf(letter);
         if ((letters >> (letter - 'A') & 1) == 0) {
             continue;
-        } else if (!media) {
+        }
+        const int position = drives_.positionOf(letter);
+        if (!media) {
             arrived ? driveArrived(letter) : driveLeft(letter);
         } else if (position >= 0 && drives_.at(position).present) {
             ask(answers_, Question::Drive, 0, drives_.at(position));
@@ -375,8 +389,7 @@ void DriveEditor::driveArrived(char letter) {
             return;
         }
     } else {
-        formatText(record.rootPath, "%c:\\", letter);
-        readStoredSettings(record);
+        record = storedRecord(letter);
     }
     record.present = 1;
     record.answered = 0;
@@ -403,8 +416,7 @@ void DriveEditor::driveLeft(char letter) {
         return;
     }
     const bool marked = markOf(position) != 0;
-    if (!marked && position != currentIndex_ &&
-        (lettersWithSettings() >> (letter - 'A') & 1) == 0) {
+    if (!marked && position != currentIndex_ && !hasStoredSettings(letter)) {
         removeDrive(position);
         return;
     }
@@ -474,12 +486,17 @@ void DriveEditor::storeFields(int position) {
 // the preview moves on to it where it shows this drive or was borrowing the
 // old icon; the old one is released and never drawn again.
 void DriveEditor::storeRecord(int position, const DriveRecord& record) {
-    const HICON oldIcon = drives_.at(position).icon;
+    const DriveRecord old = drives_.at(position);
+    const HICON oldIcon = old.icon;
     drives_.storeBack(position, record);
+    // A commit of the fields (every drive switch) changes neither.
+    if (record.icon == oldIcon && record.present == old.present) {
+        return;
+    }
     const auto images =
         reinterpret_cast<HIMAGELIST>(SendMessageA(listView_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
-    const int slot = record.rootPath[0] - 'A';
-    const bool ownImage = record.icon != nullptr && slot >= 0 && slot < kLetterCount;
+    const int slot = letterSlot(record.rootPath[0]);
+    const bool ownImage = record.icon != nullptr && slot >= 0;
     if (ownImage && record.icon != oldIcon) {
         ImageList_ReplaceIcon(images, slot, record.icon);
     }

@@ -86,6 +86,7 @@ class DriveEditor {
     bool fieldShows(int controlId, const char* text) const;
     void replaceShownLabel(int position, const char* shown, const char* label);
     int insertDrive(const DriveRecord& record);
+    void insertItem(int position, const DriveRecord& record);
     void removeDrive(int position);
     void driveArrived(char letter);
     void driveLeft(char letter);
