@@ -9,8 +9,8 @@
 
 namespace kelvarin {
 
-// Shared by the window and every thread still asking for it; the last one
-// to let go frees it.
+// Shared by the window and every question still waiting or being asked for
+// it; the last one to let go frees it.
 struct AnswerSink {
     CRITICAL_SECTION lock;
     HWND window; // null once closed
@@ -19,6 +19,23 @@ struct AnswerSink {
 };
 
 namespace {
+
+constexpr int kOtherLane = kLetterCount;
+constexpr int kLaneCount = kLetterCount + 1;
+
+// The questions waiting in one lane, and the thread that answers them.
+struct Lane {
+    DriveAnswer* first;
+    DriveAnswer* last;
+    HANDLE wake; // set while questions wait
+    bool started;
+};
+
+// The lanes serve every window of the process, one after another; they are
+// set up by the first openAnswers, on the window's thread, and kept.
+CRITICAL_SECTION g_lanesLock;
+Lane g_lanes[kLaneCount];
+bool g_lanesReady = false;
 
 DriveAsker g_asker = askDrive;
 
@@ -29,22 +46,17 @@ void release(AnswerSink* sink) {
     }
 }
 
-DWORD WINAPI answerOnThread(void* parameter) {
-    auto* answer = static_cast<DriveAnswer*>(parameter);
+bool isOpen(AnswerSink* sink) {
+    EnterCriticalSection(&sink->lock);
+    const bool open = sink->window != nullptr;
+    LeaveCriticalSection(&sink->lock);
+    return open;
+}
+
+// Posting under the lock: the window's close either comes first (and
+// nothing is posted) or finds the answer in its queue and frees it.
+void deliver(DriveAnswer* answer) {
     AnswerSink* const sink = answer->sink;
-    // The shell's calls need COM on the thread that makes them.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    DriveRecord& record = answer->record;
-    if (answer->question == Question::Drive) {
-        g_asker(record);
-    } else {
-        record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
-    }
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
-    }
-    // Posting under the lock: the window's close either comes first (and
-    // nothing is posted) or finds the answer in its queue and frees it.
     bool posted = false;
     EnterCriticalSection(&sink->lock);
     if (sink->window != nullptr) {
@@ -56,7 +68,87 @@ DWORD WINAPI answerOnThread(void* parameter) {
         freeAnswer(answer);
     }
     release(sink);
-    return 0;
+}
+
+void answerQuestion(DriveAnswer& answer) {
+    DriveRecord& record = answer.record;
+    if (answer.question == Question::Drive) {
+        g_asker(record);
+    } else {
+        record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
+    }
+}
+
+DriveAnswer* nextQuestion(Lane& lane) {
+    for (;;) {
+        EnterCriticalSection(&g_lanesLock);
+        DriveAnswer* answer = lane.first;
+        if (answer != nullptr) {
+            lane.first = answer->next;
+            lane.last = lane.first != nullptr ? lane.last : nullptr;
+            answer->next = nullptr;
+        } else {
+            ResetEvent(lane.wake);
+        }
+        LeaveCriticalSection(&g_lanesLock);
+        if (answer != nullptr) {
+            return answer;
+        }
+        WaitForSingleObject(lane.wake, INFINITE);
+    }
+}
+
+// A lane's thread lives as long as the process: an idle one only waits, and
+// one held up by a drive that never answers is ended with the process.
+DWORD WINAPI answerLane(void* parameter) {
+    Lane& lane = *static_cast<Lane*>(parameter);
+    // The shell's calls need COM on the thread that makes them.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    for (;;) {
+        DriveAnswer* answer = nextQuestion(lane);
+        // A question of a window that has closed meanwhile is not asked.
+        if (isOpen(answer->sink)) {
+            answerQuestion(*answer);
+        }
+        deliver(answer);
+    }
+}
+
+DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
+                         const DriveRecord& record) {
+    auto* answer = static_cast<DriveAnswer*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveAnswer)));
+    if (answer != nullptr) {
+        answer->question = question;
+        answer->ticket = ticket;
+        answer->sink = sink;
+        copyText(answer->record.rootPath, record.rootPath);
+        copyText(answer->record.iconLocation, record.iconLocation);
+        InterlockedIncrement(&sink->references);
+    }
+    return answer;
+}
+
+bool queue(int index, DriveAnswer* answer) {
+    Lane& lane = g_lanes[index];
+    EnterCriticalSection(&g_lanesLock);
+    if (!lane.started) {
+        const unique_kernel_handle thread(CreateThread(nullptr, 0, answerLane, &lane, 0, nullptr));
+        lane.started = static_cast<bool>(thread);
+    }
+    const bool queued = lane.started;
+    if (queued) {
+        (lane.last != nullptr ? lane.last->next : lane.first) = answer;
+        lane.last = answer;
+        SetEvent(lane.wake);
+    }
+    LeaveCriticalSection(&g_lanesLock);
+    if (!queued) {
+        AnswerSink* const sink = answer->sink;
+        freeAnswer(answer);
+        release(sink);
+    }
+    return queued;
 }
 
 } // namespace
@@ -72,10 +164,18 @@ void freeAnswer(DriveAnswer* answer) {
 }
 
 AnswerSink* openAnswers(HWND window, UINT message) {
-    // An empty floppy or optical drive would otherwise stop an answer with
-    // the system's "no disk in the drive" box; its queries must simply fail.
-    // The threads share the process's mode, so it is set once and kept.
-    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (!g_lanesReady) {
+        // An empty floppy or optical drive would otherwise stop an answer
+        // with the system's "no disk in the drive" box; its queries must
+        // simply fail. The threads share the process's mode, so it is set
+        // once and kept.
+        SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        InitializeCriticalSection(&g_lanesLock);
+        for (Lane& lane : g_lanes) {
+            lane.wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        }
+        g_lanesReady = true;
+    }
     auto* sink = static_cast<AnswerSink*>(HeapAlloc(GetProcessHeap(), 0, sizeof(AnswerSink)));
     if (sink != nullptr) {
         InitializeCriticalSection(&sink->lock);
@@ -101,28 +201,38 @@ void closeAnswers(AnswerSink* sink) {
     release(sink);
 }
 
+int laneOf(Question question, const DriveRecord& record) {
+    const bool ofDrive = question == Question::Drive || record.iconLocation[0] == '\0';
+    char path[MAX_PATH];
+    if (!expandIconPath(ofDrive ? record.rootPath : record.iconLocation, path)) {
+        return kOtherLane;
+    }
+    char letter = path[0];
+    if (letter >= 'a' && letter <= 'z') {
+        letter = static_cast<char>(letter - 'a' + 'A');
+    }
+    return path[1] == ':' && letter >= 'A' && letter <= 'Z' ? letter - 'A' : kOtherLane;
+}
+
 bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record) {
-    if (sink == nullptr) {
+    if (sink == nullptr || !g_lanesReady) {
         return false;
     }
-    auto* answer = static_cast<DriveAnswer*>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveAnswer)));
+    DriveAnswer* answer = newQuestion(sink, question, ticket, record);
     if (answer == nullptr) {
         return false;
     }
-    answer->question = question;
-    answer->ticket = ticket;
-    answer->sink = sink;
-    copyText(answer->record.rootPath, record.rootPath);
-    copyText(answer->record.iconLocation, record.iconLocation);
-    InterlockedIncrement(&sink->references);
-    const unique_kernel_handle thread(CreateThread(nullptr, 0, answerOnThread, answer, 0, nullptr));
-    if (!thread) {
-        release(sink);
-        freeAnswer(answer);
-        return false;
+    const int lane = laneOf(question, record);
+    // A drive's icon kept on another drive is asked in that drive's lane,
+    // so neither drive waits for the other.
+    const int iconLane = laneOf(Question::Icon, record);
+    if (question == Question::Drive && iconLane != lane) {
+        answer->record.iconLocation[0] = '\0';
+        if (DriveAnswer* icon = newQuestion(sink, Question::Icon, ticket, record)) {
+            queue(iconLane, icon);
+        }
     }
-    return true;
+    return queue(lane, answer);
 }
 
 void setDriveAsker(DriveAsker asker) {

@@ -1,6 +1,6 @@
 // Asking drives off the window's thread. A drive that answers slowly (a
 // network share whose server is away, a waking disk) holds up only the
-// thread that asked it; the window gets each answer as a posted message and
+// questions about it; the window gets each answer as a posted message and
 // shows it when it comes.
 #pragma once
 
@@ -25,21 +25,30 @@ struct DriveAnswer {
     unsigned ticket;    // the asker's, handed back unchanged
     DriveRecord record; // rootPath and iconLocation as asked; the rest answered
     AnswerSink* sink;   // where it goes
+    DriveAnswer* next;  // the next question waiting in the same lane
 };
 
 void freeAnswer(DriveAnswer* answer);
 
 // Where the answers of one window go. Opened when the window starts asking,
 // closed when it goes: once closeAnswers returns, no answer reaches the
-// window any more, those already posted are freed, and an answer that comes
-// later is freed by the thread that made it.
+// window any more, those already posted are freed, questions still waiting
+// are dropped unasked, and an answer that comes later is freed by the
+// thread that made it.
 AnswerSink* openAnswers(HWND window, UINT message);
 void closeAnswers(AnswerSink* sink);
 
-// Asks on a thread of its own about record's drive (rootPath) and, for an
-// icon, its location (iconLocation; empty for the drive's own). False when
-// no thread could be started.
+// Asks about record's drive (rootPath) and, for an icon, its location
+// (iconLocation; empty for the drive's own). Questions wait in a lane per
+// drive letter they touch (the drive's for a Drive question, the location's
+// for an icon; one more lane for locations on no drive letter), each lane
+// answered in turn by a thread of its own, started with its first question:
+// a drive that never answers holds up only its own lane. False when the
+// question could not be queued.
 bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record);
+
+// The lane a question goes to: 0 to 25 for A to Z, 26 for the rest.
+int laneOf(Question question, const DriveRecord& record);
 
 // How a thread asks: askDrive unless a test slows or stops a drive's answer.
 using DriveAsker = void (*)(DriveRecord& record);

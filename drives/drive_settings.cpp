@@ -14,6 +14,7 @@ const char kDefaultIconKey[] = "DefaultIcon";
 const char kDefaultLabelKey[] = "DefaultLabel";
 const char kFixedDiskTypeName[] = "ハードディスク";
 const char kAbsentTypeName[] = "接続されていません";
+const char kSilentTypeName[] = "応答がありません";
 
 namespace {
 
@@ -209,6 +210,18 @@ void markAbsent(DriveRecord& record) {
     record.shellName[0] = '\0';
     record.answered = 1;
     record.present = 0;
+}
+
+bool markSilent(DriveRecord& record) {
+    if (record.answered || !record.present) {
+        return false;
+    }
+    copyText(record.typeName, kSilentTypeName);
+    return true;
+}
+
+bool isSilent(const DriveRecord& record) {
+    return !record.answered && record.present && lstrcmpA(record.typeName, kSilentTypeName) == 0;
 }
 
 bool hasStoredSettings(char letter) {

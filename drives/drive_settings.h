@@ -32,6 +32,11 @@ DWORD lettersWithSettings();
 // its name always the stored one.
 void markAbsent(DriveRecord& record);
 
+// A drive that has not told its type in time says so in its type name until
+// it answers; false (and nothing changed) for one that answered or is gone.
+bool markSilent(DriveRecord& record);
+bool isSilent(const DriveRecord& record);
+
 // The editor's per-drive state, one entry per drive letter, A to Z, so it
 // follows the drive whatever comes and goes before it in the list.
 constexpr int kLetterCount = 26;

@@ -147,7 +147,7 @@ void DriveEditor::askDrives() {
     for (int i = 0; i < count; ++i) {
         const DriveRecord record = drives_.at(i);
         if (record.present) {
-            ask(answers_, Question::Drive, 0, record);
+            askAboutDrive(i);
         } else if (record.iconLocation[0] != '\0') {
             ask(answers_, Question::Icon, 0, record);
         }
@@ -199,6 +199,9 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
 }
 
 void DriveEditor::destroy() {
+    for (UINT_PTR slot = 0; slot < kLetterCount; ++slot) {
+        KillTimer(dialog_, kSilenceTimer + slot);
+    }
     closeAnswers(answers_);
     answers_ = nullptr;
     arrays_.dirtyFlags.reset();
@@ -404,7 +407,37 @@ void DriveEditor::driveArrived(char letter) {
         if (position == currentIndex_) {
             SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
         }
-        ask(answers_, Question::Drive, 0, drives_.at(position));
+        askAboutDrive(position);
+    }
+}
+
+// A drive still silent when its time is up is told as such, so the user
+// sees that it is the drive (a share whose server is away), not Kelvarin.
+void DriveEditor::askAboutDrive(int position) {
+    const DriveRecord record = drives_.at(position);
+    ask(answers_, Question::Drive, 0, record);
+    const int slot = letterSlot(record.rootPath[0]);
+    if (slot >= 0) {
+        SetTimer(dialog_, kSilenceTimer + static_cast<UINT_PTR>(slot), kSilenceMs, nullptr);
+    }
+}
+
+void DriveEditor::onTimer(UINT_PTR timer) {
+    if (timer < kSilenceTimer || timer >= kSilenceTimer + kLetterCount) {
+        return;
+    }
+    KillTimer(dialog_, timer);
+    const int position = drives_.positionOf(static_cast<char>('A' + (timer - kSilenceTimer)));
+    if (position < 0) {
+        return;
+    }
+    DriveRecord record = drives_.at(position);
+    if (!markSilent(record)) {
+        return;
+    }
+    storeRecord(position, record);
+    if (position == currentIndex_) {
+        SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
     }
 }
 
@@ -489,8 +522,9 @@ void DriveEditor::storeRecord(int position, const DriveRecord& record) {
     const DriveRecord old = drives_.at(position);
     const HICON oldIcon = old.icon;
     drives_.storeBack(position, record);
-    // A commit of the fields (every drive switch) changes neither.
-    if (record.icon == oldIcon && record.present == old.present) {
+    // A commit of the fields (every drive switch) changes none of them.
+    if (record.icon == oldIcon && record.present == old.present &&
+        isSilent(record) == isSilent(old)) {
         return;
     }
     const auto images =
@@ -503,7 +537,10 @@ void DriveEditor::storeRecord(int position, const DriveRecord& record) {
     LVITEMA item{};
     item.mask = LVIF_IMAGE | LVIF_STATE;
     item.iItem = position;
-    item.iImage = ownImage ? slot : record.present ? kPlaceholderImage : kNeutralImage;
+    // A drive that does not answer shows the plain drive image rather than
+    // a blank that looks like Kelvarin is still busy.
+    const bool waiting = record.present && !isSilent(record);
+    item.iImage = ownImage ? slot : waiting ? kPlaceholderImage : kNeutralImage;
     item.stateMask = LVIS_CUT;
     item.state = record.present ? 0 : LVIS_CUT;
     SendMessageA(listView_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));

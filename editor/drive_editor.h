@@ -47,6 +47,9 @@ class DriveEditor {
     void onDrivesChanged(DWORD letters, bool arrived, bool media);
     // Shows what a drive answered, unless it is stale; frees the answer.
     void onAnswer(DriveAnswer* answer);
+    // A drive that has not told its type kSilenceMs after it was asked is
+    // shown as not answering (WM_TIMER).
+    void onTimer(UINT_PTR timer);
 
     // Showing drives.
     void onListClick(HWND listView);
@@ -89,6 +92,7 @@ class DriveEditor {
     void insertItem(int position, const DriveRecord& record);
     void removeDrive(int position);
     void driveArrived(char letter);
+    void askAboutDrive(int position);
     void driveLeft(char letter);
     int slotAt(int position) const;
     int& markOf(int position) { return arrays_.dirtyFlags[std::size_t(slotAt(position))]; }
@@ -100,6 +104,9 @@ class DriveEditor {
     // letter with no drive and no icon location.
     static constexpr int kPlaceholderImage = kLetterCount;
     static constexpr int kNeutralImage = kLetterCount + 1;
+    // One timer per letter, counting from when its drive was asked.
+    static constexpr UINT_PTR kSilenceTimer = 0x5100;
+    static constexpr UINT kSilenceMs = 3000;
 
     HWND dialog_;
     HICON previewIcon_ = nullptr;
