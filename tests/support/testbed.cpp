@@ -37,16 +37,60 @@ static Pixels render(int width, int height, const std::function<void(HDC)>& draw
     return pixels;
 }
 
-// Each tick takes the newest modal window of this thread: a visible popup
-// menu, or the active window when another owns it (a box or a dialog).
+// A modal window the code under test opened: the popup menu, or a visible
+// dialog or message box of this thread that another window owns. Found by
+// what it is, not by activation: a box need not become the active window
+// while another process holds the activation.
+static bool fresh(HWND window) {
+    return IsWindowVisible(window) &&
+           std::count(g_script->seen.begin(), g_script->seen.end(), window) == 0;
+}
+
+static BOOL CALLBACK findBox(HWND window, LPARAM found) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") || GetWindow(window, GW_OWNER) == nullptr || !fresh(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+static BOOL CALLBACK cancelOwned(HWND window, LPARAM) {
+    if (GetWindow(window, GW_OWNER) != nullptr)
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+static HWND newModalWindow() {
+    HWND found = FindWindowA("#32768", nullptr);
+    if (fresh(found))
+        return found;
+    found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findBox, LPARAM(&found));
+    return found;
+}
+
+// Each tick takes the newest modal window; one the script waits for longer
+// than its bound fails the test, and every modal window is cancelled so the
+// test goes on.
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
-    HWND window = FindWindowA("#32768", nullptr);
-    if (!IsWindowVisible(window))
-        window = GetWindow(GetActiveWindow(), GW_OWNER) != nullptr ? GetActiveWindow() : nullptr;
-    if (g_script == nullptr || !IsWindowVisible(window) ||
-        std::count(g_script->seen.begin(), g_script->seen.end(), window) != 0)
+    if (g_script == nullptr)
         return;
+    const HWND window = newModalWindow();
+    if (window == nullptr) {
+        if (GetTickCount() - g_script->since < ModalScript::kBoundMs || g_script->steps.empty())
+            return;
+        ADD_FAILURE() << "waited " << ModalScript::kBoundMs << " ms for modal window "
+                      << g_script->seen.size() + 1 << " (" << g_script->steps.size()
+                      << " still scripted)";
+        g_script->steps.clear();
+        g_script->since = GetTickCount();
+        EndMenu();
+        EnumThreadWindows(GetCurrentThreadId(), cancelOwned, 0);
+        return;
+    }
     g_script->seen.push_back(window); // before its step, which may open modal windows in turn
+    g_script->since = GetTickCount();
     const ModalScript::Step step = g_script->steps.empty() ? nullptr : g_script->steps.front();
     if (step == nullptr) {
         g_script->log.push_back("unexpected");
@@ -181,7 +225,8 @@ void pumpMessages() {
 }
 
 ModalScript::ModalScript(std::deque<Step> steps_)
-    : steps(std::move(steps_)), outer(g_script), timer(SetTimer(nullptr, 0, 30, onTimer)) {
+    : steps(std::move(steps_)), outer(g_script), timer(SetTimer(nullptr, 0, 30, onTimer)),
+      since(GetTickCount()) {
     g_script = this;
 }
 
@@ -279,8 +324,7 @@ int MainWindow::image(int item) const {
 int MainWindow::answered() const {
     int count = 0;
     for (int i = 0; i < drives.count(); ++i)
-        count += image(i) != kPlaceholder ||
-                 SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETITEMSTATE, i, LVIS_CUT);
+        count += drives.at(i).answered && image(i) != kPlaceholder;
     return count;
 }
 

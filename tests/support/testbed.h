@@ -86,6 +86,8 @@ struct ModalScript {
     Texts log;          // the text of every message box
     ModalScript* outer; // answers again once this one is done
     UINT_PTR timer;
+    DWORD since; // the script's start or its last modal window
+    static constexpr DWORD kBoundMs = 20000;
 };
 
 // The real main window, from the program's resources and procedure, in this
@@ -108,7 +110,7 @@ struct MainWindow {
     // Waits until the preview on the screen is nearer to icon than to other.
     ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
     int image(int item) const; // its slot in the list's images; kPlaceholder: none of its own
-    int answered() const;      // items showing their own image, or ghosted (no drive)
+    int answered() const;      // drives that told their type and show an image
     std::string item(int item) const;
     ::testing::AssertionResult listShows(int item, const Pixels& icon) const; // waits
 };
