@@ -51,9 +51,9 @@ KELVARIN_ALL_DRIVES=1 scripts/testbed.sh "$dir" run bash -c "
 "
 
 echo
-echo "== With one drive answering every call after 3 s (the test bed's drives and S:)"
+echo "== With one drive answering Kelvarin after 3 s, then never (the test bed's drives and S:)"
 if [ -e /dev/fuse ]; then
-  scripts/testbed.sh "$dir" run scripts/testbed-slow-drive.sh 3 bash -c "
+  scripts/testbed.sh "$dir" run scripts/testbed-slow-drive.sh 3 Kelvarin.exe bash -c "
     wine $dir/bin/kelvarin_bench.exe slow $slow_runs 2>/dev/null | iconv -f cp932 -t utf-8"
 else
   echo "not measured: this machine has no /dev/fuse"
