@@ -27,7 +27,7 @@ DriveEditor* editorOf(HWND window) {
 }
 
 void createEditor(HWND window, LPARAM parameter) {
-    DriveList& drives = parameter != 0 ? *reinterpret_cast<DriveList*>(parameter) : driveList();
+    DriveTable& drives = parameter != 0 ? *reinterpret_cast<DriveTable*>(parameter) : driveTable();
     // From the process heap rather than operator new, whose failure path
     // would bring the C++ exception runtime into the program.
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(DriveEditor));
@@ -86,9 +86,9 @@ INT_PTR onComboCommand(DriveEditor& editor, int id, int code) {
 }
 
 // The Apply popup's commands act on the list's selected drive, if any.
-INT_PTR onApplyMenuCommand(HWND window, DriveEditor& editor, int id) {
-    const int selected = selectedListItem(GetDlgItem(window, IDC_DRIVE_LIST));
-    if (selected < 0) {
+INT_PTR onApplyMenuCommand(DriveEditor& editor, int id) {
+    const char selected = editor.selectedLetter();
+    if (selected == 0) {
         return TRUE;
     }
     if (id == ID_RESTORE_DEFAULTS) {
@@ -143,7 +143,7 @@ INT_PTR onCommand(HWND window, int id, int code) {
     case ID_APPLY_ALL:
     case ID_APPLY_THIS:
     case ID_RESTORE_DEFAULTS:
-        return onApplyMenuCommand(window, *editor, id);
+        return onApplyMenuCommand(*editor, id);
     default:
         return FALSE;
     }

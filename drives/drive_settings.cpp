@@ -265,13 +265,12 @@ void shellLabel(const char* rootPath, char (&label)[256]) {
     }
 }
 
-int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery query) {
+int enumerateDrives(DriveTable& table, DriveStringsQuery query) {
     // Two spare bytes beyond what the query may fill keep the sequence ended
     // by an empty string whatever the query writes.
     char roots[258] = {};
     query(256, roots);
 
-    int count = 0;
     for (char* root = roots; root < roots + 256 && *root != '\0'; root += lstrlenA(root) + 1) {
         if (*root >= 'a' && *root <= 'z') {
             *root = static_cast<char>(*root - 'a' + 'A');
@@ -280,19 +279,8 @@ int enumerateDrives(DriveList& list, PerDriveArrays& arrays, DriveStringsQuery q
         copyText(record.rootPath, root);
         readStoredSettings(record);
         record.present = 1;
-        // Records stay for the life of the process and are never freed.
-        auto* stored =
-            static_cast<DriveRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DriveRecord)));
-        if (stored == nullptr) {
-            continue;
-        }
-        *stored = record;
-        list.append(stored);
-        ++count;
+        table.list(record);
     }
-
-    arrays.dirtyFlags.reset(kLetterCount);
-    arrays.snapshots.reset(kLetterCount);
     return 1;
 }
 

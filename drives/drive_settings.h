@@ -2,10 +2,9 @@
 #pragma once
 
 #include "drives/drive_record.h"
+#include "drives/drive_table.h"
 
 #include <windows.h>
-
-#include "common/heap_array.h"
 
 #include <cstddef>
 
@@ -37,26 +36,14 @@ void markAbsent(DriveRecord& record);
 bool markSilent(DriveRecord& record);
 bool isSilent(const DriveRecord& record);
 
-// The editor's per-drive state, one entry per drive letter, A to Z, so it
-// follows the drive whatever comes and goes before it in the list.
-constexpr int kLetterCount = 26;
-constexpr DWORD kAllLetters = (1u << kLetterCount) - 1;
-struct PerDriveArrays {
-    HeapArray<int> dirtyFlags;
-    HeapArray<DriveRecord> snapshots;
-};
-
 // Where the drive roots come from; the system's query unless a caller (a test)
 // needs drives the machine cannot have.
 using DriveStringsQuery = DWORD(WINAPI*)(DWORD, LPSTR);
 
-// Appends one record per logical drive root to list, in the order the system
-// reports them, with what the registry holds for it (readStoredSettings), and
-// sizes arrays to one entry per letter (zeroed). Nothing here asks a drive
-// itself, so a drive that does not answer cannot hold it up.
-// Returns 1.
-int enumerateDrives(DriveList& list, PerDriveArrays& arrays,
-                    DriveStringsQuery query = GetLogicalDriveStringsA);
+// Lists one record per logical drive root in the table, with what the
+// registry holds for it (readStoredSettings). Nothing here asks a drive
+// itself, so a drive that does not answer cannot hold it up. Returns 1.
+int enumerateDrives(DriveTable& table, DriveStringsQuery query = GetLogicalDriveStringsA);
 
 // The Japanese name of the drive type of rootPath, into typeName.
 void driveTypeName(const char* rootPath, char (&typeName)[25]);

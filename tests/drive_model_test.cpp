@@ -35,26 +35,52 @@ TEST(DriveModel, TextsAreCutBetweenWholeCharactersAndAlwaysTerminated) {
 }
 
 TEST(DriveModel, EveryDriveIsListedInLetterOrderWithItsTypeIconAndName) {
-    DriveList drives, none, lower;
-    PerDriveArrays arrays, noArrays, lowerArrays;
-    EXPECT_EQ(1, enumerateDrives(drives, arrays));
+    DriveTable drives, none, lower;
+    EXPECT_EQ(1, enumerateDrives(drives));
     const char* types[] = {"ハードディスク", "CD/DVD-ROM/R/RW", "リムーバブルディスク",
                            "ネットワーク",   "ハードディスク",  "RAMディスク",
                            "ハードディスク"};
     ASSERT_EQ(7, drives.count());
     for (int i = 0; i < 7; ++i) {
-        DriveRecord record = drives.at(i);
+        DriveRecord record = drives.record(drives.letterAt(i));
         EXPECT_EQ(std::string(1, kLetters[i]) + ":\\", record.rootPath);
         EXPECT_FALSE(record.answered || record.icon) << "listing asked the drive itself";
         readDriveSettings(record);
         EXPECT_STREQ(types[i], record.typeName) << record.rootPath;
     }
     // Machines the test bed is not: no drives, and lower-case roots.
-    enumerateDrives(none, noArrays, noDrives);
+    enumerateDrives(none, noDrives);
     EXPECT_EQ(0, none.count());
-    enumerateDrives(lower, lowerArrays, lowerCaseRoots);
-    EXPECT_STREQ("C:\\", lower.at(0).rootPath);
-    EXPECT_STREQ("G:\\", lower.at(1).rootPath);
+    enumerateDrives(lower, lowerCaseRoots);
+    EXPECT_STREQ("C:\\", lower.record(lower.letterAt(0)).rootPath);
+    EXPECT_STREQ("G:\\", lower.record(lower.letterAt(1)).rootPath);
+}
+
+TEST(DriveModel, TheTableKeepsEachLetterApartWhateverComesAndGoes) {
+    DriveTable table;
+    DriveRecord record{};
+    for (char letter : {'Z', 'G', 'C', 'A', 'a'}) // not a drive letter: not listed
+        EXPECT_EQ(letter != 'a', table.list((record.rootPath[0] = letter, record)));
+    table.setMarked('G', true);
+    table.snapshot('G').label[0] = 'x';
+    table.unlist('G'); // gone with its mark and snapshot
+    table.setMarked('C', true);
+    const struct {
+        char letter;
+        int order; // listed letters before it
+        bool listed, marked;
+    } rows[] = {{'A', 0, true, false}, {'C', 1, true, true},   {'G', 2, false, false},
+                {'Z', 2, true, false}, {'a', 3, false, false}, {'\0', 0, false, false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.order, table.orderOf(row.letter)) << row.letter;
+        EXPECT_EQ(row.listed, table.isListed(row.letter)) << row.letter;
+        EXPECT_EQ(row.marked, table.isMarked(row.letter)) << row.letter;
+        EXPECT_EQ(row.listed ? row.letter : 0, table.record(row.letter).rootPath[0]);
+        EXPECT_EQ(0, table.snapshot(row.letter).label[0]) << row.letter;
+    }
+    EXPECT_EQ(DWORD(1 | 1 << 2 | 1 << 25), table.listedLetters());
+    EXPECT_EQ("ACZ", (std::string{table.letterAt(0), table.letterAt(1), table.letterAt(2)}));
+    EXPECT_EQ(0, table.letterAt(3));
 }
 
 TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeButNotForFixedDisks) {

@@ -37,57 +37,35 @@ static Pixels render(int width, int height, const std::function<void(HDC)>& draw
     return pixels;
 }
 
-// A modal window the code under test opened: the popup menu, or a visible
-// dialog or message box of this thread that another window owns. Found by
-// what it is, not by activation: a box need not become the active window
-// while another process holds the activation.
-static bool fresh(HWND window) {
-    return IsWindowVisible(window) &&
-           std::count(g_script->seen.begin(), g_script->seen.end(), window) == 0;
-}
-
-static BOOL CALLBACK findBox(HWND window, LPARAM found) {
+// A modal window the code under test opened: a visible popup menu, or a
+// visible dialog or message box of this thread that another window owns.
+// Found by what it is, not by activation: a box need not become the active
+// window while another process holds the activation.
+static BOOL CALLBACK findModal(HWND window, LPARAM found) {
     char name[16] = {};
     GetClassNameA(window, name, sizeof name);
-    if (lstrcmpA(name, "#32770") || GetWindow(window, GW_OWNER) == nullptr || !fresh(window))
+    const bool modal = !lstrcmpA(name, "#32768") ||
+                       (!lstrcmpA(name, "#32770") && GetWindow(window, GW_OWNER) != nullptr);
+    if (!modal || !IsWindowVisible(window) ||
+        std::count(g_script->seen.begin(), g_script->seen.end(), window) != 0)
         return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
 
-static BOOL CALLBACK cancelOwned(HWND window, LPARAM) {
-    if (GetWindow(window, GW_OWNER) != nullptr)
-        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-
-static HWND newModalWindow() {
-    HWND found = FindWindowA("#32768", nullptr);
-    if (fresh(found))
-        return found;
-    found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findBox, LPARAM(&found));
-    return found;
-}
-
-// Each tick takes the newest modal window; one the script waits for longer
-// than its bound fails the test, and every modal window is cancelled so the
-// test goes on.
+// Each tick takes the newest modal window. Once the script has waited past
+// its bound the test fails, and what comes then is cancelled as unexpected.
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_script == nullptr)
-        return;
-    const HWND window = newModalWindow();
+    HWND window = nullptr;
+    if (g_script != nullptr)
+        EnumThreadWindows(GetCurrentThreadId(), findModal, LPARAM(&window));
     if (window == nullptr) {
-        if (GetTickCount() - g_script->since < ModalScript::kBoundMs || g_script->steps.empty())
+        if (g_script == nullptr || g_script->steps.empty() ||
+            GetTickCount() - g_script->since < ModalScript::kBoundMs)
             return;
         ADD_FAILURE() << "waited " << ModalScript::kBoundMs << " ms for modal window "
-                      << g_script->seen.size() + 1 << " (" << g_script->steps.size()
-                      << " still scripted)";
-        g_script->steps.clear();
-        g_script->since = GetTickCount();
-        EndMenu();
-        EnumThreadWindows(GetCurrentThreadId(), cancelOwned, 0);
-        return;
+                      << g_script->seen.size() + 1;
+        return g_script->steps.clear();
     }
     g_script->seen.push_back(window); // before its step, which may open modal windows in turn
     g_script->since = GetTickCount();
@@ -324,7 +302,7 @@ int MainWindow::image(int item) const {
 int MainWindow::answered() const {
     int count = 0;
     for (int i = 0; i < drives.count(); ++i)
-        count += drives.at(i).answered && image(i) != kPlaceholder;
+        count += drives.record(item(i)[0]).answered && image(i) != kPlaceholder;
     return count;
 }
 

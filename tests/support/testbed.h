@@ -3,7 +3,7 @@
 // windows answered by a script.
 #pragma once
 
-#include "drives/drive_record.h"
+#include "drives/drive_table.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +95,7 @@ struct ModalScript {
 struct MainWindow {
     explicit MainWindow(bool waitForAnswers = true); // every drive's icon shown
     ~MainWindow();
-    kelvarin::DriveList drives;
+    kelvarin::DriveTable drives;
     HWND window;
 
     HWND control(int id) const { return GetDlgItem(window, id); }

@@ -1,0 +1,135 @@
+#include "editor/drive_list_view.h"
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "common/window.h"
+#include "drives/drive_settings.h"
+#include "drives/icon_loader.h"
+
+#include <commctrl.h>
+
+namespace kelvarin {
+
+namespace {
+
+// Transparent all over: an empty slot of a colour image list draws black.
+HICON blankIcon() {
+    BYTE transparent[32 * 32 / 8];
+    BYTE nothing[32 * 32 / 8] = {};
+    FillMemory(transparent, sizeof transparent, 0xFF);
+    return CreateIcon(nullptr, 32, 32, 1, 1, transparent, nothing);
+}
+
+// A drive that does not answer shows the plain drive image rather than a
+// blank that looks like Kelvarin is still busy.
+int imageOf(const DriveRecord& record) {
+    const int slot = letterIndex(record.rootPath[0]);
+    if (record.icon != nullptr && slot >= 0) {
+        return slot;
+    }
+    const bool waiting = record.present && !isSilent(record);
+    return waiting ? DriveListView::kPlaceholderImage : DriveListView::kNeutralImage;
+}
+
+} // namespace
+
+bool DriveListView::createImages() {
+    unique_himagelist images(
+        ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, kNeutralImage + 1, 0));
+    if (!images) {
+        return false;
+    }
+    // A slot per letter, filled when its icon comes, the placeholder and the
+    // system's plain drive icon (shell32.dll's ninth).
+    ImageList_SetImageCount(images.get(), kNeutralImage + 1);
+    const unique_hicon blank(blankIcon());
+    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8));
+    ImageList_ReplaceIcon(images.get(), kPlaceholderImage, blank.get());
+    ImageList_ReplaceIcon(images.get(), kNeutralImage, neutral ? neutral.get() : blank.get());
+    // The list view owns the image list from here on.
+    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()));
+    return true;
+}
+
+void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {
+    char text[sizeof record.rootPath];
+    copyText(text, record.rootPath);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE | LVIF_PARAM;
+    item.iItem = table.orderOf(record.rootPath[0]);
+    item.pszText = text;
+    item.iImage = imageOf(record);
+    item.stateMask = LVIS_CUT;
+    item.state = record.present ? 0 : LVIS_CUT;
+    item.lParam = static_cast<unsigned char>(record.rootPath[0]);
+    SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void DriveListView::remove(char letter) {
+    const int item = itemOf(letter);
+    if (item >= 0) {
+        SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(item), 0);
+    }
+}
+
+void DriveListView::show(const DriveRecord& record, bool iconChanged) {
+    const int at = itemOf(record.rootPath[0]);
+    if (at < 0) {
+        return;
+    }
+    const int image = imageOf(record);
+    if (iconChanged && image < kLetterCount) {
+        const auto images =
+            reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+        ImageList_ReplaceIcon(images, image, record.icon);
+    }
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE | LVIF_STATE;
+    item.iItem = at;
+    item.iImage = image;
+    item.stateMask = LVIS_CUT;
+    item.state = record.present ? 0 : LVIS_CUT;
+    SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list_, LVM_REDRAWITEMS, static_cast<WPARAM>(at), at);
+}
+
+char DriveListView::letterAt(int item) const {
+    if (item < 0) {
+        return 0;
+    }
+    LVITEMA state{};
+    state.mask = LVIF_PARAM;
+    state.iItem = item;
+    if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&state))) {
+        return 0;
+    }
+    return letterIndex(static_cast<char>(state.lParam)) >= 0 ? static_cast<char>(state.lParam) : 0;
+}
+
+char DriveListView::selectedLetter() const {
+    return letterAt(selectedListItem(list_));
+}
+
+// Selecting it shows it, as a click would.
+void DriveListView::select(char letter) {
+    const int item = itemOf(letter);
+    if (item < 0) {
+        return;
+    }
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&state));
+    SendMessageA(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+}
+
+int DriveListView::itemOf(char letter) const {
+    LVFINDINFOA find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<unsigned char>(letter);
+    return static_cast<int>(SendMessageA(list_, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(&find)));
+}
+
+} // namespace kelvarin

@@ -1,0 +1,97 @@
+#include "editor/edit_fields.h"
+
+#include "common/text.h"
+#include "common/window.h"
+#include "res/resource.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The dialog class may store a system colour index (COLOR_x + 1) instead of
+// a brush; such a value cannot be selected into a device context.
+HBRUSH classBackgroundBrush(HWND window) {
+    const auto value = static_cast<ULONG_PTR>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
+    if (value != 0 && value <= COLOR_MENUBAR + 1) {
+        return GetSysColorBrush(static_cast<int>(value - 1));
+    }
+    return value != 0 ? reinterpret_cast<HBRUSH>(value) : GetSysColorBrush(COLOR_BTNFACE);
+}
+
+} // namespace
+
+void EditFields::show(const DriveRecord& record) {
+    nextTicket();
+    selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
+    selectOrAddComboText(record.label, IDC_LABEL);
+    showType(record.typeName);
+    setPreview(record.icon, false);
+}
+
+void EditFields::showType(const char* typeName) {
+    SetDlgItemTextA(dialog_, IDC_TYPE_NAME, typeName);
+}
+
+void EditFields::read(int controlId, char* buffer, int capacity) const {
+    buffer[0] = '\0';
+    GetDlgItemTextA(dialog_, controlId, buffer, capacity);
+    // A text cut to the buffer must not end in half a character.
+    terminateText(buffer, static_cast<std::size_t>(capacity));
+}
+
+void EditFields::readInto(DriveRecord& record) const {
+    read(IDC_ICON_PATH, record.iconLocation, sizeof record.iconLocation);
+    read(IDC_LABEL, record.label, sizeof record.label);
+    read(IDC_TYPE_NAME, record.typeName, sizeof record.typeName);
+}
+
+bool EditFields::shows(int controlId, const char* text) const {
+    char shown[sizeof DriveRecord::iconLocation];
+    read(controlId, shown, sizeof shown);
+    return lstrcmpA(shown, text) == 0;
+}
+
+void EditFields::selection(int comboId, char (&text)[260]) const {
+    const HWND combo = GetDlgItem(dialog_, comboId);
+    comboItemText(combo, static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)), text,
+                  sizeof text);
+}
+
+int EditFields::selectOrAddComboText(const char* text, int comboId) {
+    const HWND combo = GetDlgItem(dialog_, comboId);
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char item[sizeof DriveRecord::iconLocation];
+        comboItemText(combo, i, item, sizeof item);
+        if (lstrcmpA(item, text) == 0) {
+            SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            return -1;
+        }
+    }
+    const LRESULT added = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    if (added < 0) {
+        return 0;
+    }
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(added), 0);
+    return static_cast<int>(added);
+}
+
+void EditFields::setPreview(HICON icon, bool owned) {
+    if (previewOwned_ && previewIcon_ != nullptr) {
+        DestroyIcon(previewIcon_);
+    }
+    previewIcon_ = icon;
+    previewOwned_ = owned;
+    InvalidateRect(dialog_, nullptr, FALSE);
+}
+
+void EditFields::paintPreview(HDC deviceContext) const {
+    const HGDIOBJ oldBrush = SelectObject(deviceContext, classBackgroundBrush(dialog_));
+    Rectangle(deviceContext, 0, 0, 32, 32);
+    SelectObject(deviceContext, oldBrush);
+    if (previewIcon_ != nullptr) {
+        DrawIcon(deviceContext, 0, 0, previewIcon_);
+    }
+}
+
+} // namespace kelvarin
