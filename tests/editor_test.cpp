@@ -411,9 +411,8 @@ TEST_P(SlowDrive, HoldsUpNoOtherDriveTellsItDoesNotAnswerAndNeverHoldsTheClose) 
         for (int i = 0; i < 8; ++i)
             EXPECT_TRUE(i == kS || main.listShows(i, iconOf(main.item(i).c_str()))) << i;
         // A fixed disk's name is its volume label, which Wine shows as it was
-        // when its server started: a new one each run.
-        static int run = 0;
-        const std::string number = std::to_string(++run), label = "書ける" + number;
+        // when its server started: a new one each time.
+        const std::string number = std::to_string(GetTickCount()), label = "書ける" + number;
         main.select(kG);
         EXPECT_EQ("ハードディスク", main.text(IDC_TYPE_NAME));
         main.type(IDC_LABEL, label);
