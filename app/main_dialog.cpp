@@ -234,6 +234,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DEVICECHANGE:
         onDeviceChange(window, wParam, lParam);
         return TRUE;
+    case WM_DPICHANGED:
+        if (DriveEditor* editor = editorOf(window)) {
+            editor->onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        }
+        return TRUE;
     case WM_TIMER:
         if (DriveEditor* editor = editorOf(window)) {
             editor->onTimer(wParam);

@@ -62,6 +62,9 @@ struct destroy_himagelist {
 struct close_handle {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
+struct delete_gdi_object {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
 struct free_library {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
@@ -72,5 +75,6 @@ using unique_hmenu = unique_handle<HMENU, destroy_hmenu>;
 using unique_himagelist = unique_handle<HIMAGELIST, destroy_himagelist>;
 using unique_kernel_handle = unique_handle<HANDLE, close_handle>;
 using unique_hmodule = unique_handle<HMODULE, free_library>;
+using unique_hbitmap = unique_handle<HBITMAP, delete_gdi_object>;
 
 } // namespace kelvarin

@@ -75,7 +75,7 @@ void answerQuestion(DriveAnswer& answer) {
     if (answer.question == Question::Drive) {
         g_asker(record);
     } else {
-        record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
+        record.icon = loadDriveIcon(record.iconLocation, record.rootPath, record.iconSize);
     }
 }
 
@@ -115,7 +115,7 @@ DWORD WINAPI answerLane(void* parameter) {
 }
 
 DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
-                         const DriveRecord& record) {
+                         const DriveRecord& record, int iconSize) {
     auto* answer = static_cast<DriveAnswer*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveAnswer)));
     if (answer != nullptr) {
@@ -124,6 +124,7 @@ DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
         answer->sink = sink;
         copyText(answer->record.rootPath, record.rootPath);
         copyText(answer->record.iconLocation, record.iconLocation);
+        answer->record.iconSize = iconSize;
         InterlockedIncrement(&sink->references);
     }
     return answer;
@@ -214,11 +215,12 @@ int laneOf(Question question, const DriveRecord& record) {
     return path[1] == ':' && letter >= 'A' && letter <= 'Z' ? letter - 'A' : kOtherLane;
 }
 
-bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record) {
+bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record,
+         int iconSize) {
     if (sink == nullptr || !g_lanesReady) {
         return false;
     }
-    DriveAnswer* answer = newQuestion(sink, question, ticket, record);
+    DriveAnswer* answer = newQuestion(sink, question, ticket, record, iconSize);
     if (answer == nullptr) {
         return false;
     }
@@ -228,7 +230,7 @@ bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord
     const int iconLane = laneOf(Question::Icon, record);
     if (question == Question::Drive && iconLane != lane) {
         answer->record.iconLocation[0] = '\0';
-        if (DriveAnswer* icon = newQuestion(sink, Question::Icon, ticket, record)) {
+        if (DriveAnswer* icon = newQuestion(sink, Question::Icon, ticket, record, iconSize)) {
             queue(iconLane, icon);
         }
     }

@@ -43,9 +43,11 @@ void closeAnswers(AnswerSink* sink);
 // drive letter they touch (the drive's for a Drive question, the location's
 // for an icon; one more lane for locations on no drive letter), each lane
 // answered in turn by a thread of its own, started with its first question:
-// a drive that never answers holds up only its own lane. False when the
+// a drive that never answers holds up only its own lane. Icons are loaded
+// iconSize pixels square (0: the system's large-icon size). False when the
 // question could not be queued.
-bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record);
+bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record,
+         int iconSize = 0);
 
 // The lane a question goes to: 0 to 25 for A to Z, 26 for the rest.
 int laneOf(Question question, const DriveRecord& record);

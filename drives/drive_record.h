@@ -20,6 +20,7 @@ struct DriveRecord {
     char shellName[256];
     int answered;
     int present;
+    int iconSize; // pixels of the icon asked for; 0 for the system's large-icon size
 };
 
 // The texts of the two edit fields when one of them gained the focus: the

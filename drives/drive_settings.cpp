@@ -201,7 +201,7 @@ void readStoredSettings(DriveRecord& record) {
 void askDrive(DriveRecord& record) {
     driveTypeName(record.rootPath, record.typeName);
     shellLabel(record.rootPath, record.shellName);
-    record.icon = loadDriveIcon(record.iconLocation, record.rootPath);
+    record.icon = loadDriveIcon(record.iconLocation, record.rootPath, record.iconSize);
     record.answered = 1;
 }
 

@@ -1,25 +1,28 @@
-// Turning an icon location ("path" or "path,index") into one large icon.
+// Turning an icon location ("path" or "path,index") into one icon of a
+// given size, from the file's own frame of that size where it has one.
 #pragma once
 
 #include <windows.h>
 
 namespace kelvarin {
 
-// The caller owns the returned icon. %VARIABLE% parts are expanded first, as
-// Explorer does. Index 0 (or none) gives the icon the shell shows for the
-// path itself (a drive root gives the drive's icon); any other index is
-// extracted from the file, a negative one naming a resource identifier.
-// When nothing can be had, the first icon of shell32.dll is used; if even
-// that fails the result is null.
-HICON loadIconFromLocation(const char* location);
+// The caller owns the returned icon, size pixels square (0: the system's
+// large-icon size). %VARIABLE% parts are expanded first, as Explorer does.
+// Index 0 (or none) gives the icon the shell shows for the path itself (a
+// drive root gives the drive's icon); any other index is extracted from the
+// file, a negative one naming a resource identifier. When nothing can be
+// had, the first icon of shell32.dll is used; if even that fails the result
+// is null.
+HICON loadIconFromLocation(const char* location, int size = 0);
 
 // The icon of a drive: its location's, or the drive's own shell icon when the
 // location is empty.
-HICON loadDriveIcon(const char* location, const char* rootPath);
+HICON loadDriveIcon(const char* location, const char* rootPath, int size = 0);
 
-// The large icon at index of file (a negative index names a resource
-// identifier); null when there is none. The caller owns it.
-HICON extractLargeIcon(const char* file, int index);
+// The icon at index of file (a negative index names a resource identifier),
+// size pixels square (0: the system's large-icon size); null when there is
+// none. The caller owns it.
+HICON extractLargeIcon(const char* file, int index, int size = 0);
 
 // Expands %VARIABLE% parts of a path or location into expanded. False (and
 // expanded empty) when the result would not fit a path.

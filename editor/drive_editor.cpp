@@ -1,6 +1,7 @@
 #include "editor/drive_editor.h"
 
 #include "common/product.h"
+#include "common/dpi.h"
 #include "common/text.h"
 #include "common/window.h"
 #include "drives/drive_settings.h"
@@ -22,8 +23,7 @@ DriveRecord storedRecord(char letter) {
     return record;
 }
 
-HICON loadAppIcon(HWND window, int sizeMetric) {
-    const int size = GetSystemMetrics(sizeMetric);
+HICON loadAppIcon(HWND window, int size) {
     return static_cast<HICON>(LoadImageA(moduleOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                                          size, size, LR_DEFAULTCOLOR));
 }
@@ -45,12 +45,15 @@ int DriveEditor::initialize() {
 
     // The title bar and the task switcher each take the image of their own
     // size; one image scaled for both looks blurred in one of them.
-    bigIcon_.reset(loadAppIcon(dialog_, SM_CXICON));
-    smallIcon_.reset(loadAppIcon(dialog_, SM_CXSMICON));
+    const UINT dpi = windowDpi(dialog_);
+    bigIcon_.reset(loadAppIcon(dialog_, largeIconSize(dpi)));
+    smallIcon_.reset(loadAppIcon(dialog_, systemMetric(SM_CXSMICON, dpi)));
     SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    if (!list_.createImages()) {
+    iconSize_ = largeIconSize(windowDpi(dialog_));
+    fields_.setIconSize(iconSize_);
+    if (!list_.createImages(iconSize_)) {
         return 0;
     }
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
@@ -97,7 +100,7 @@ void DriveEditor::askDrives() {
         if (record.present) {
             askAboutDrive(letter);
         } else if (record.iconLocation[0] != '\0') {
-            ask(answers_, Question::Icon, 0, record);
+            ask(answers_, Question::Icon, 0, record, iconSize_);
         }
     }
 }
@@ -105,7 +108,7 @@ void DriveEditor::askDrives() {
 // A drive still silent when its time is up is told as such, so the user
 // sees that it is the drive (a share whose server is away), not Kelvarin.
 void DriveEditor::askAboutDrive(char letter) {
-    ask(answers_, Question::Drive, 0, drives_.record(letter));
+    ask(answers_, Question::Drive, 0, drives_.record(letter), iconSize_);
     SetTimer(dialog_, kSilenceTimer + static_cast<UINT_PTR>(letterIndex(letter)), kSilenceMs,
              nullptr);
 }
@@ -136,8 +139,13 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
         (answer->question == Question::Drive && !drives_.record(letter).present)) {
         return freeAnswer(answer); // gone, or left before it answered
     }
+    // An icon of another size was asked before the window moved to a screen
+    // of another DPI; the one of the new size is on its way.
+    if (answered.iconSize != iconSize_) {
+        DestroyIcon(std::exchange(answer->record.icon, nullptr));
+    }
     if (answer->question == Question::Preview) {
-        if (answer->ticket == fields_.ticket() && letter == shown_) {
+        if (answer->ticket == fields_.ticket() && letter == shown_ && answered.icon != nullptr) {
             fields_.setPreview(std::exchange(answer->record.icon, nullptr), true);
         }
         return freeAnswer(answer);
@@ -146,11 +154,34 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
     if (answer->question == Question::Drive) {
         settleAnswer(record, answered);
     }
-    if (lstrcmpA(answered.iconLocation, record.iconLocation) == 0) {
+    if (lstrcmpA(answered.iconLocation, record.iconLocation) == 0 && answered.icon != nullptr) {
         record.icon = std::exchange(answer->record.icon, nullptr);
     }
     storeRecord(record);
     freeAnswer(answer);
+}
+
+// Moved to a screen of another DPI: the window takes the size Windows
+// suggests, and every image is asked again at the new size; until they
+// come, the old ones are shown scaled.
+void DriveEditor::onDpiChanged(UINT dpi, const RECT& suggested) {
+    SetWindowPos(dialog_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int size = largeIconSize(dpi);
+    if (size == iconSize_ || !list_.createImages(size)) {
+        return;
+    }
+    iconSize_ = size;
+    fields_.setIconSize(size);
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if (drives_.isListed(letter)) {
+            list_.show(drives_.record(letter), true);
+            askIcon(letter);
+        }
+    }
+    if (shown_ != 0) {
+        askPreview(drives_.record(shown_).iconLocation);
+    }
 }
 
 // The type and the shell's name as the drive told them; its name settles
@@ -181,7 +212,7 @@ void DriveEditor::settleAnswer(DriveRecord& record, const DriveRecord& answered)
 void DriveEditor::askPreview(const char* location) {
     DriveRecord asked = drives_.record(shown_);
     copyText(asked.iconLocation, location);
-    ask(answers_, Question::Preview, fields_.nextTicket(), asked);
+    ask(answers_, Question::Preview, fields_.nextTicket(), asked, iconSize_);
 }
 
 // The icon of the drive's location, asked for; a letter without a drive and
@@ -189,7 +220,7 @@ void DriveEditor::askPreview(const char* location) {
 void DriveEditor::askIcon(char letter) {
     DriveRecord record = drives_.record(letter);
     if (record.present || record.iconLocation[0] != '\0') {
-        ask(answers_, Question::Icon, 0, record);
+        ask(answers_, Question::Icon, 0, record, iconSize_);
         return;
     }
     record.icon = nullptr;
@@ -274,7 +305,7 @@ void DriveEditor::onDrivesChanged(DWORD letters, bool arrived, bool media) {
         if (!media) {
             arrived ? driveArrived(letter) : driveLeft(letter);
         } else if (drives_.record(letter).present) {
-            ask(answers_, Question::Drive, 0, drives_.record(letter));
+            ask(answers_, Question::Drive, 0, drives_.record(letter), iconSize_);
         }
     }
 }

@@ -45,6 +45,8 @@ class DriveEditor {
     // A drive that has not told its type kSilenceMs after it was asked is
     // shown as not answering (WM_TIMER).
     void onTimer(UINT_PTR timer);
+    // WM_DPICHANGED: the window's new DPI and the rectangle Windows suggests.
+    void onDpiChanged(UINT dpi, const RECT& suggested);
 
     // Letters without a drive, and drives that come and go.
     DWORD listedLetters() const { return drives_.listedLetters(); } // bit 0 for A
@@ -105,7 +107,8 @@ class DriveEditor {
     DriveTable& drives_;
     DriveListView list_;
     EditFields fields_;
-    char shown_ = 0; // the letter whose drive the fields show, 0 for none
+    char shown_ = 0;   // the letter whose drive the fields show, 0 for none
+    int iconSize_ = 0; // of the list's images and the preview, for the window's DPI
     unique_hicon bigIcon_;
     unique_hicon smallIcon_;
     AnswerSink* answers_ = nullptr;

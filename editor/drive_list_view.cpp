@@ -13,11 +13,13 @@ namespace kelvarin {
 namespace {
 
 // Transparent all over: an empty slot of a colour image list draws black.
-HICON blankIcon() {
-    BYTE transparent[32 * 32 / 8];
-    BYTE nothing[32 * 32 / 8] = {};
+HICON blankIcon(int size) {
+    constexpr int kLargest = 256;
+    static BYTE transparent[kLargest * kLargest / 8];
+    static BYTE nothing[kLargest * kLargest / 8];
     FillMemory(transparent, sizeof transparent, 0xFF);
-    return CreateIcon(nullptr, 32, 32, 1, 1, transparent, nothing);
+    size = size < kLargest ? size : kLargest;
+    return CreateIcon(nullptr, size, size, 1, 1, transparent, nothing);
 }
 
 // A drive that does not answer shows the plain drive image rather than a
@@ -33,21 +35,23 @@ int imageOf(const DriveRecord& record) {
 
 } // namespace
 
-bool DriveListView::createImages() {
+bool DriveListView::createImages(int size) {
     unique_himagelist images(
-        ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, kNeutralImage + 1, 0));
+        ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, kNeutralImage + 1, 0));
     if (!images) {
         return false;
     }
     // A slot per letter, filled when its icon comes, the placeholder and the
     // system's plain drive icon (shell32.dll's ninth).
     ImageList_SetImageCount(images.get(), kNeutralImage + 1);
-    const unique_hicon blank(blankIcon());
-    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8));
+    const unique_hicon blank(blankIcon(size));
+    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8, size));
     ImageList_ReplaceIcon(images.get(), kPlaceholderImage, blank.get());
     ImageList_ReplaceIcon(images.get(), kNeutralImage, neutral ? neutral.get() : blank.get());
-    // The list view owns the image list from here on.
-    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()));
+    // The list view owns the image list from here on; the one it gives back
+    // is ours again.
+    const unique_himagelist old(reinterpret_cast<HIMAGELIST>(SendMessageA(
+        list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()))));
     return true;
 }
 

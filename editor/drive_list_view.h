@@ -23,8 +23,10 @@ class DriveListView {
 
     explicit DriveListView(HWND listView) : list_(listView) {}
 
-    // Gives the list its images; false when there is no image list.
-    bool createImages();
+    // Gives the list images of size pixels, the old ones' place taken by
+    // the placeholder until they are shown again; false when there is no
+    // image list.
+    bool createImages(int size);
 
     // A letter's item at its place among the listed ones (table order).
     void insert(const DriveTable& table, const DriveRecord& record);

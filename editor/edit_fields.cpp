@@ -87,10 +87,10 @@ void EditFields::setPreview(HICON icon, bool owned) {
 
 void EditFields::paintPreview(HDC deviceContext) const {
     const HGDIOBJ oldBrush = SelectObject(deviceContext, classBackgroundBrush(dialog_));
-    Rectangle(deviceContext, 0, 0, 32, 32);
+    Rectangle(deviceContext, 0, 0, iconSize_, iconSize_);
     SelectObject(deviceContext, oldBrush);
     if (previewIcon_ != nullptr) {
-        DrawIcon(deviceContext, 0, 0, previewIcon_);
+        DrawIconEx(deviceContext, 0, 0, previewIcon_, iconSize_, iconSize_, 0, nullptr, DI_NORMAL);
     }
 }
 

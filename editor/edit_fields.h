@@ -39,12 +39,14 @@ class EditFields {
     unsigned nextTicket() { return ++previewTicket_; }
     unsigned ticket() const { return previewTicket_; }
     void paintPreview(HDC deviceContext) const;
+    void setIconSize(int size) { iconSize_ = size; }
 
   private:
     HWND dialog_;
     HICON previewIcon_ = nullptr;
     bool previewOwned_ = false;
     unsigned previewTicket_ = 0;
+    int iconSize_ = 32;
 };
 
 } // namespace kelvarin

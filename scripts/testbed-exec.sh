@@ -7,8 +7,20 @@ if [ -z "${KELVARIN_TESTBED:-}" ] || [ "${WINEPREFIX:-}" != "$KELVARIN_TESTBED" 
   echo "This test runs only on the Wine test bed: use scripts/test.sh" >&2
   exit 1
 fi
+# With KELVARIN_DPI, the program starts at that DPI (Wine reads it when a
+# program starts); it is put back to 96 afterwards.
+display_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+if [ -n "${KELVARIN_DPI:-}" ]; then
+  display_dpi "$KELVARIN_DPI"
+  trap 'display_dpi 96' EXIT
+fi
 limit=${KELVARIN_TEST_LIMIT:-}
-[ -n "$limit" ] || exec wine "$@"
+if [ -z "$limit" ]; then
+  wine "$@"
+  exit
+fi
 
 wine "$@" &
 program=$!

@@ -59,7 +59,7 @@ start_display() {
   local fifo="$bed/display.$$"
   rm -f "$fifo"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   xvfb_pid=$!
   local number
   read -r -t 20 number <"$fifo" || { echo "testbed: Xvfb did not start" >&2; exit 1; }
@@ -95,7 +95,7 @@ Windows Registry Editor Version 5.00
 "Desktop"="Default"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
+"Default"="1600x1200"
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
@@ -118,7 +118,7 @@ REG
 }
 
 # Raise when the template's contents change, so existing build trees remake it.
-template_version="3-$WINEARCH"
+template_version="4-$WINEARCH"
 
 make_template() {
   if [ "$(cat "$template/.kelvarin-ready" 2>/dev/null)" = "$template_version" ]; then

@@ -1,5 +1,6 @@
 #include "shell/icon_picker_dialog.h"
 
+#include "common/dpi.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "common/window.h"
@@ -23,6 +24,11 @@ struct PickerState {
 
 PickerState* stateOf(HWND dialog) {
     return reinterpret_cast<PickerState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// The system's large icons for the picker's screen.
+int iconSize(HWND dialog) {
+    return largeIconSize(windowDpi(dialog));
 }
 
 HWND iconList(HWND dialog) {
@@ -69,7 +75,7 @@ int loadIcons(HWND dialog, const char* file, int preferred) {
         for (int i = 0; i < count; ++i) {
             // One icon a call: asked for many at once, Wine's 64-bit shell
             // reports them all but hands back only the first.
-            unique_hicon icon(extractLargeIcon(expanded, i));
+            unique_hicon icon(extractLargeIcon(expanded, i, iconSize(dialog)));
             if (icon) {
                 ImageList_ReplaceIcon(images, i, icon.get());
             }
@@ -142,9 +148,9 @@ void onInitDialog(HWND dialog, PickerState* state) {
     SetDlgItemTextA(dialog, IDC_PICKER_FILE, state->path);
     const HWND list = iconList(dialog);
     // The list view destroys the image list with itself.
-    SendMessageA(
-        list, LVM_SETIMAGELIST, LVSIL_NORMAL,
-        reinterpret_cast<LPARAM>(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 64, 32)));
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
+                 reinterpret_cast<LPARAM>(ImageList_Create(iconSize(dialog), iconSize(dialog),
+                                                           ILC_COLOR32 | ILC_MASK, 64, 32)));
     SendMessageA(list, LVM_SETICONSPACING, 0, MAKELPARAM(44, 44));
     loadIcons(dialog, state->path, *state->index);
 }

@@ -334,6 +334,41 @@ TEST(Editor, ADriveNotAnsweredYetHoldsUpNothingAndItsAnswerKeepsWhatWasTyped) {
     EXPECT_EQ("速い", stored('E', "DefaultLabel").text());
 }
 
+// CTest runs this story at 96, 144 and 192 DPI: the list's images and the
+// preview are the system's large icons for the window's DPI, each from its
+// file's own frame of that size, never the 32-pixel frame stretched.
+TEST(Dpi, ImagesAreTheScreensLargeIconsFromTheirOwnFrames) {
+    const std::string shell32 = "C:\\windows\\system32\\shell32.dll";
+    storeText('E', "DefaultIcon", shell32 + ",8");
+    MainWindow main;
+    const HDC screen = GetDC(main.window);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY), size = dpi / 3; // 32, 48, 64
+    ReleaseDC(main.window, screen);
+    int width = 0, height = 0;
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendDlgItemMessageA(
+                              main.window, IDC_DRIVE_LIST, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)),
+                          &width, &height);
+    EXPECT_EQ(size, width);
+    EXPECT_EQ(size, height);
+    const auto frame = [&](int index, int of, int drawn) { // the file's own frame of that size
+        HICON icon = nullptr;
+        UINT id = 0;
+        PrivateExtractIconsA(shell32.c_str(), index, of, of, &icon, &id, 1, 0);
+        return iconPixels(icon, drawn);
+    };
+    EXPECT_TRUE(size == 32 || frame(8, size, size) != frame(8, 32, size)) << "no frame of its own";
+    EXPECT_TRUE(main.listShows(kE, frame(8, size, size)));
+    main.select(kE);
+    EXPECT_TRUE(main.previewShows(frame(8, size, size), frame(3, size, size)));
+    screenshot(main.window, "dpi-" + std::to_string(dpi));
+    RECT suggested{}; // moved to a screen of another DPI: every image asked again at its size
+    GetWindowRect(main.window, &suggested);
+    const int other = dpi == 144 ? 96 : 144;
+    SendMessageA(main.window, WM_DPICHANGED, MAKEWPARAM(other, other), LPARAM(&suggested));
+    EXPECT_TRUE(main.listShows(kE, frame(8, other / 3, other / 3)));
+    EXPECT_TRUE(main.previewShows(frame(8, other / 3, other / 3), frame(3, other / 3, other / 3)));
+}
+
 // Kelvarin.exe itself: one instance at a time, and exit code 0.
 struct Process : PROCESS_INFORMATION {
     Process() : PROCESS_INFORMATION{} {

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -131,10 +132,10 @@ void makeLetterKeyVolatile(char letter) {
     createKey(keyPath(letter, nullptr), REG_OPTION_VOLATILE);
 }
 
-Pixels iconPixels(HICON icon) {
-    return render(32, 32, [&](HDC target) {
-        PatBlt(target, 0, 0, 32, 32, WHITENESS);
-        DrawIconEx(target, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+Pixels iconPixels(HICON icon, int size) {
+    return render(size, size, [&](HDC target) {
+        PatBlt(target, 0, 0, size, size, WHITENESS);
+        DrawIconEx(target, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     });
 }
 
@@ -278,8 +279,9 @@ Texts MainWindow::boxes(int id, std::initializer_list<int> buttons) {
     RECT at{};
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     GetWindowRect(control(IDC_PREVIEW), &at);
+    const int size = int(std::sqrt(icon.size()));
     const auto distance = [&] { // to icon, less the distance to other
-        const Pixels drawn = screenPixels({at.left, at.top, at.left + 32, at.top + 32});
+        const Pixels drawn = screenPixels({at.left, at.top, at.left + size, at.top + size});
         long sum = 0;
         for (std::size_t i = 0; i < drawn.size() * 3; ++i)
             for (const Pixels* to : {&icon, &other})
@@ -319,7 +321,10 @@ std::string MainWindow::item(int item) const {
         "item " + std::to_string(item) + " with its icon",
         [&] {
             const int at = image(item);
-            return at < kPlaceholder ? iconPixels(ImageList_GetIcon(images, at, 0)) : Pixels{};
+            int size = 0;
+            ImageList_GetIconSize(images, &size, &size);
+            return at < kPlaceholder ? iconPixels(ImageList_GetIcon(images, at, 0), size)
+                                     : Pixels{};
         },
         [&](const Pixels& seen) { return seen == icon; });
 }

@@ -50,8 +50,8 @@ inline void storeText(char letter, const char* subkey, const std::string& text) 
 // No non-volatile key can be made below a volatile one: writes that fail.
 void makeLetterKeyVolatile(char letter);
 
-Pixels iconPixels(HICON icon);       // 32 x 32 on white
-Pixels iconOf(const char* location); // as the shell extracts it: "file,index" or a path
+Pixels iconPixels(HICON icon, int size = 32); // size x size on white
+Pixels iconOf(const char* location);          // as the shell extracts it: "file,index" or a path
 Pixels screenPixels(const RECT& rect);
 // test-artifacts/name.WxH.bgra, once the window's pixels on the screen stop changing.
 void screenshot(HWND window, const std::string& name, RECT rect = {});
