@@ -140,6 +140,12 @@ INT_PTR onCommand(HWND window, int id, int code) {
     case IDC_ICON_PATH:
     case IDC_LABEL:
         return onComboCommand(*editor, id, code);
+    case IDC_PREVIEW:
+    case IDC_PREVIEW_SIZES:
+        if (code == STN_CLICKED) {
+            editor->onPreviewClicked();
+        }
+        return TRUE;
     case ID_APPLY_ALL:
     case ID_APPLY_THIS:
     case ID_RESTORE_DEFAULTS:
@@ -233,6 +239,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_DEVICECHANGE:
         onDeviceChange(window, wParam, lParam);
+        return TRUE;
+    case WM_DRAWITEM:
+        if (DriveEditor* editor = editorOf(window);
+            editor != nullptr && wParam == IDC_PREVIEW_SIZES) {
+            editor->drawSizes(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        }
         return TRUE;
     case WM_DPICHANGED:
         if (DriveEditor* editor = editorOf(window)) {

@@ -73,9 +73,17 @@ void deliver(DriveAnswer* answer) {
 void answerQuestion(DriveAnswer& answer) {
     DriveRecord& record = answer.record;
     if (answer.question == Question::Drive) {
-        g_asker(record);
-    } else {
-        record.icon = loadDriveIcon(record.iconLocation, record.rootPath, record.iconSize);
+        return g_asker(record);
+    }
+    const char* location = record.iconLocation[0] != '\0' ? record.iconLocation : record.rootPath;
+    const int size = answer.question == Question::Large
+                         ? explorerSize(kExtraLargeSize, record.iconSize)
+                         : record.iconSize;
+    record.icon = loadIconFromLocation(location, size);
+    for (int i = 0; answer.question == Question::Preview && i < kExplorerSizeCount; ++i) {
+        const int pixels = explorerSize(kExplorerSizes[i], record.iconSize);
+        answer.sizes[i] = loadIconFromLocation(location, pixels);
+        answer.ownFrames |= hasOwnFrame(location, pixels) ? 1u << i : 0;
     }
 }
 
@@ -158,8 +166,10 @@ void freeAnswer(DriveAnswer* answer) {
     if (answer == nullptr) {
         return;
     }
-    if (answer->record.icon != nullptr) {
-        DestroyIcon(answer->record.icon);
+    for (HICON icon : {answer->record.icon, answer->sizes[0], answer->sizes[1], answer->sizes[2]}) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
     }
     HeapFree(GetProcessHeap(), 0, answer);
 }

@@ -13,8 +13,15 @@ namespace kelvarin {
 enum class Question {
     Drive,   // the drive's type, the shell's name for it and its icon
     Icon,    // the icon of a location, for the drive's list image
-    Preview, // the icon of a location, for the preview only
+    Preview, // the icon of a location for the preview, and at Explorer's sizes
+    Large,   // the icon of a location at Explorer's extra-large size
 };
+
+// Explorer's sizes of a drive's icon beside the list's: small, large and
+// tile, for 96 DPI (scaled like the list's size for others), and extra large.
+constexpr int kExplorerSizes[] = {16, 32, 48};
+constexpr int kExplorerSizeCount = 3;
+constexpr int kExtraLargeSize = 256;
 
 // One answer, posted to the window as the message's lParam. The window owns
 // it from then on and frees it with freeAnswer (which destroys an icon not
@@ -26,7 +33,16 @@ struct DriveAnswer {
     DriveRecord record; // rootPath and iconLocation as asked; the rest answered
     AnswerSink* sink;   // where it goes
     DriveAnswer* next;  // the next question waiting in the same lane
+    // A preview's icons at Explorer's sizes, and which of them the file has
+    // a frame of its own for (bit 0 for the first).
+    HICON sizes[kExplorerSizeCount];
+    unsigned ownFrames;
 };
+
+// A size for 96 DPI at the DPI whose large-icon size is iconSize.
+inline int explorerSize(int size, int iconSize) {
+    return iconSize > 0 ? MulDiv(size, iconSize, 32) : size;
+}
 
 void freeAnswer(DriveAnswer* answer);
 

@@ -66,7 +66,98 @@ HICON shellIcon(const char* path, int size) {
     return resized(ImageList_GetIcon(images, info.iIcon, ILD_NORMAL), size);
 }
 
+// The frames of one icon, as an icon group (in a program or library) and
+// an icon file list them: a byte of width (0 for 256) heads each entry.
+#pragma pack(push, 2)
+struct IconDirectory {
+    WORD reserved;
+    WORD type;
+    WORD count;
+};
+#pragma pack(pop)
+constexpr std::size_t kGroupEntrySize = 14;
+constexpr std::size_t kFileEntrySize = 16;
+
+bool listsSize(const BYTE* directory, std::size_t bytes, std::size_t entrySize, int size) {
+    if (directory == nullptr || bytes < sizeof(IconDirectory)) {
+        return false;
+    }
+    IconDirectory head{};
+    CopyMemory(&head, directory, sizeof head);
+    for (std::size_t i = 0; i < head.count; ++i) {
+        const std::size_t at = sizeof head + i * entrySize;
+        if (at + entrySize > bytes) {
+            break;
+        }
+        const int width = directory[at] != 0 ? directory[at] : 256;
+        if (width == size) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct GroupSearch {
+    int wanted; // the position among the groups
+    int seen;
+    HRSRC found;
+};
+
+BOOL CALLBACK countGroup(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR parameter) {
+    auto& search = *reinterpret_cast<GroupSearch*>(parameter);
+    if (search.seen++ != search.wanted) {
+        return TRUE;
+    }
+    search.found = FindResourceA(module, name, type);
+    return FALSE;
+}
+
+// The index-th icon group of a program or library (a negative index names
+// its identifier), or the frames of an icon file. False for what cannot be
+// read.
+bool fileHasFrame(const char* path, int index, int size) {
+    const unique_hmodule module(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (module) {
+        GroupSearch search{index, 0, nullptr};
+        if (index < 0) {
+            search.found = FindResourceA(module.get(), MAKEINTRESOURCEA(-index), RT_GROUP_ICON);
+        } else {
+            EnumResourceNamesA(module.get(), RT_GROUP_ICON, countGroup,
+                               reinterpret_cast<LONG_PTR>(&search));
+        }
+        const HGLOBAL group =
+            search.found != nullptr ? LoadResource(module.get(), search.found) : nullptr;
+        return group != nullptr &&
+               listsSize(static_cast<const BYTE*>(LockResource(group)),
+                         SizeofResource(module.get(), search.found), kGroupEntrySize, size);
+    }
+    const HANDLE opened =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const unique_kernel_handle file(opened != INVALID_HANDLE_VALUE ? opened : nullptr);
+    BYTE directory[sizeof(IconDirectory) + 64 * kFileEntrySize] = {};
+    DWORD read = 0;
+    IconDirectory head{};
+    if (!file || !ReadFile(file.get(), directory, sizeof directory, &read, nullptr) ||
+        read < sizeof head) {
+        return false;
+    }
+    CopyMemory(&head, directory, sizeof head);
+    // Any other file shows the shell's icon for its kind, drawn from the
+    // shell's own images of every size.
+    return head.reserved != 0 || head.type != 1 || listsSize(directory, read, kFileEntrySize, size);
+}
+
 } // namespace
+
+bool hasOwnFrame(const char* location, int size) {
+    char path[MAX_PATH];
+    if (!expandIconPath(location, path)) {
+        return false;
+    }
+    const int index = PathParseIconLocationA(path);
+    // A drive or folder shows the shell's own images of every size.
+    return (index == 0 && PathIsDirectoryA(path)) || fileHasFrame(path, index, size);
+}
 
 HICON extractLargeIcon(const char* file, int index, int size) {
     HICON icon = nullptr;

@@ -24,6 +24,12 @@ HICON loadDriveIcon(const char* location, const char* rootPath, int size = 0);
 // none. The caller owns it.
 HICON extractLargeIcon(const char* file, int index, int size = 0);
 
+// Whether the icon of a location has a frame of its own size pixels square
+// (Explorer scales another frame where it has none). The icons the shell
+// picks for a drive, a folder or a file that holds no icons count as having
+// one: the shell draws them from its own images of every size.
+bool hasOwnFrame(const char* location, int size);
+
 // Expands %VARIABLE% parts of a path or location into expanded. False (and
 // expanded empty) when the result would not fit a path.
 bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]);

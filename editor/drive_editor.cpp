@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "drives/drive_settings.h"
+#include "editor/large_preview_dialog.h"
 #include "res/resource.h"
 
 #include <utility>
@@ -144,10 +145,15 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
     if (answered.iconSize != iconSize_) {
         DestroyIcon(std::exchange(answer->record.icon, nullptr));
     }
-    if (answer->question == Question::Preview) {
-        if (answer->ticket == fields_.ticket() && letter == shown_ && answered.icon != nullptr) {
-            fields_.setPreview(std::exchange(answer->record.icon, nullptr), true);
-        }
+    const bool current = answer->ticket == fields_.ticket() && letter == shown_;
+    if (answer->question == Question::Preview && current && answered.icon != nullptr) {
+        fields_.setPreview(std::exchange(answer->record.icon, nullptr), true);
+        fields_.setSizes(answer->sizes, answer->ownFrames);
+    }
+    if (answer->question == Question::Large && current && answered.icon != nullptr) {
+        showLargePreview(dialog_, answered.icon, explorerSize(kExtraLargeSize, iconSize_));
+    }
+    if (answer->question == Question::Preview || answer->question == Question::Large) {
         return freeAnswer(answer);
     }
     DriveRecord record = drives_.record(letter);
@@ -210,6 +216,9 @@ void DriveEditor::settleAnswer(DriveRecord& record, const DriveRecord& answered)
 // The icon of a location chosen for the shown drive, loaded off the
 // window's thread; until it comes the preview keeps what it shows.
 void DriveEditor::askPreview(const char* location) {
+    if (!drives_.isListed(shown_)) {
+        return;
+    }
     DriveRecord asked = drives_.record(shown_);
     copyText(asked.iconLocation, location);
     ask(answers_, Question::Preview, fields_.nextTicket(), asked, iconSize_);
@@ -255,13 +264,14 @@ void DriveEditor::storeRecord(const DriveRecord& record) {
     if (record.icon == old.icon) {
         return;
     }
-    // The preview shows the icon of the location in the icon box.
+    // The preview shows the icon of the location in the icon box, and at
+    // Explorer's sizes once they come.
     const bool shown =
         record.rootPath[0] == shown_ && fields_.shows(IDC_ICON_PATH, record.iconLocation);
     if (shown ||
         (old.icon != nullptr && !fields_.previewOwned() && fields_.previewIcon() == old.icon)) {
-        fields_.nextTicket();
         fields_.setPreview(record.icon, false);
+        askPreview(record.iconLocation);
     }
     if (old.icon != nullptr) {
         DestroyIcon(old.icon);

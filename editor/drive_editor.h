@@ -67,6 +67,8 @@ class DriveEditor {
         return fields_.selectOrAddComboText(text, comboId);
     }
     void paintPreview(HDC deviceContext) const { fields_.paintPreview(deviceContext); }
+    void drawSizes(const DRAWITEMSTRUCT& item) const { fields_.drawSizes(item); }
+    void onPreviewClicked();
 
     // Change tracking.
     void onComboSetFocus();

@@ -4,6 +4,8 @@
 #include "common/window.h"
 #include "res/resource.h"
 
+#include <utility>
+
 namespace kelvarin {
 
 namespace {
@@ -19,6 +21,12 @@ HBRUSH classBackgroundBrush(HWND window) {
 }
 
 } // namespace
+
+EditFields::~EditFields() {
+    setPreview(nullptr, false);
+    HICON none[kExplorerSizeCount] = {};
+    setSizes(none, 0);
+}
 
 void EditFields::show(const DriveRecord& record) {
     nextTicket();
@@ -83,6 +91,58 @@ void EditFields::setPreview(HICON icon, bool owned) {
     previewIcon_ = icon;
     previewOwned_ = owned;
     InvalidateRect(dialog_, nullptr, FALSE);
+}
+
+void EditFields::setSizes(HICON (&icons)[kExplorerSizeCount], unsigned ownFrames) {
+    // Also the strip's text, which screen readers read for the picture:
+    // a size marked * is one Explorer scales from another frame.
+    char text[32] = "";
+    for (int i = 0; i < kExplorerSizeCount; ++i) {
+        if (sizes_[i] != nullptr) {
+            DestroyIcon(sizes_[i]);
+        }
+        sizes_[i] = std::exchange(icons[i], nullptr);
+        if (sizes_[i] != nullptr) {
+            char size[8];
+            formatText(size, "%s%d%s", i == 0 ? "" : " ", kExplorerSizes[i],
+                       (ownFrames >> i & 1) != 0 ? "" : "*");
+            copyText(text + lstrlenA(text), sizeof text - lstrlenA(text), size);
+        }
+    }
+    ownFrames_ = ownFrames;
+    const HWND strip = GetDlgItem(dialog_, IDC_PREVIEW_SIZES);
+    SetWindowTextA(strip, text);
+    InvalidateRect(strip, nullptr, TRUE);
+}
+
+// Each size in a cell of its own, the icons on one line, each size's number
+// under it; a size without a frame of its own is marked * in the gray text
+// colour.
+void EditFields::drawSizes(const DRAWITEMSTRUCT& item) const {
+    const HDC context = item.hDC;
+    const RECT& area = item.rcItem;
+    FillRect(context, &area, classBackgroundBrush(dialog_));
+    const int cell = (area.right - area.left) / kExplorerSizeCount;
+    const int largest = explorerSize(kExplorerSizes[kExplorerSizeCount - 1], iconSize_);
+    SetBkMode(context, TRANSPARENT);
+    const HGDIOBJ oldFont =
+        SelectObject(context, reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0)));
+    for (int i = 0; i < kExplorerSizeCount; ++i) {
+        if (sizes_[i] == nullptr) {
+            continue;
+        }
+        const int size = explorerSize(kExplorerSizes[i], iconSize_);
+        const int left = area.left + i * cell;
+        DrawIconEx(context, left + (cell - size) / 2, area.top + largest - size, sizes_[i], size,
+                   size, 0, nullptr, DI_NORMAL);
+        const bool own = (ownFrames_ >> i & 1) != 0;
+        char caption[8];
+        formatText(caption, own ? "%d" : "%d*", kExplorerSizes[i]);
+        RECT text{left, area.top + largest, left + cell, area.bottom};
+        SetTextColor(context, GetSysColor(own ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+        DrawTextA(context, caption, -1, &text, DT_CENTER | DT_TOP | DT_SINGLELINE);
+    }
+    SelectObject(context, oldFont);
 }
 
 void EditFields::paintPreview(HDC deviceContext) const {

@@ -3,6 +3,7 @@
 // they show is the editor's to know.
 #pragma once
 
+#include "drives/drive_answers.h"
 #include "drives/drive_record.h"
 
 #include <windows.h>
@@ -12,7 +13,7 @@ namespace kelvarin {
 class EditFields {
   public:
     explicit EditFields(HWND dialog) : dialog_(dialog) {}
-    ~EditFields() { setPreview(nullptr, false); }
+    ~EditFields();
     EditFields(const EditFields&) = delete;
     EditFields& operator=(const EditFields&) = delete;
 
@@ -41,12 +42,19 @@ class EditFields {
     void paintPreview(HDC deviceContext) const;
     void setIconSize(int size) { iconSize_ = size; }
 
+    // The preview at Explorer's sizes (owned), each marked where the file
+    // has no frame of its own (bit 0 for the first); null icons empty it.
+    void setSizes(HICON (&icons)[kExplorerSizeCount], unsigned ownFrames);
+    void drawSizes(const DRAWITEMSTRUCT& item) const;
+
   private:
     HWND dialog_;
     HICON previewIcon_ = nullptr;
     bool previewOwned_ = false;
     unsigned previewTicket_ = 0;
     int iconSize_ = 32;
+    HICON sizes_[kExplorerSizeCount] = {};
+    unsigned ownFrames_ = 0;
 };
 
 } // namespace kelvarin

@@ -52,6 +52,20 @@ void DriveEditor::storeFields(char letter) {
 
 void DriveEditor::showRecord(const DriveRecord& record) {
     fields_.show(record);
+    HICON none[kExplorerSizeCount] = {};
+    fields_.setSizes(none, 0);
+    askPreview(record.iconLocation);
+}
+
+// A click on the preview: the icon in the icon box at Explorer's
+// extra-large size, once it is loaded.
+void DriveEditor::onPreviewClicked() {
+    if (!drives_.isListed(shown_)) {
+        return;
+    }
+    DriveRecord asked = drives_.record(shown_);
+    fields_.read(IDC_ICON_PATH, asked.iconLocation, sizeof asked.iconLocation);
+    ask(answers_, Question::Large, fields_.ticket(), asked, iconSize_);
 }
 
 void DriveEditor::onComboSetFocus() {

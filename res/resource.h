@@ -19,6 +19,7 @@
 #define IDC_LABEL_CAPTION 1010
 #define IDC_PREVIEW 1012
 #define IDC_TYPE_NAME 1013
+#define IDC_PREVIEW_SIZES 1014
 #define ID_APPLY_ALL 40001
 #define ID_APPLY_THIS 40003
 #define ID_FILE_EXIT 40004
@@ -27,6 +28,9 @@
 #define ID_HELP_README 40007
 #define ID_RESTORE_DEFAULTS 40008
 #define ID_FILE_ADD_LETTER 40009
+
+// The preview at Explorer's extra-large size.
+#define IDD_LARGE_PREVIEW 112
 
 // About box.
 #define IDD_ABOUT 104
