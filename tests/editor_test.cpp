@@ -476,8 +476,11 @@ TEST_P(SlowDrive, HoldsUpNoOtherDriveTellsItDoesNotAnswerAndNeverHoldsTheClose) 
         EXPECT_TRUE(waitFor(
             "every drive but S answered", [&] { return main.answered(); },
             [](int n) { return n == 7; }));
-        for (int i = 0; i < 8; ++i)
-            EXPECT_TRUE(i == kS || main.listShows(i, iconOf(main.item(i).c_str()))) << i;
+        for (int i = 0; i < 8; ++i) {
+            if (i != kS) {
+                EXPECT_TRUE(main.listShows(i, iconOf(main.item(i).c_str()))) << main.item(i);
+            }
+        }
         // A fixed disk's name is its volume label, which Wine shows as it was
         // when its server started: a new one each time.
         const std::string number = std::to_string(GetTickCount()), label = "書ける" + number;
