@@ -144,8 +144,12 @@ Removal removeDriveSettings(char letter) {
 }
 
 void driveTypeName(const char* rootPath, char (&typeName)[25]) {
+    driveTypeName(GetDriveTypeA(rootPath), typeName);
+}
+
+void driveTypeName(UINT driveType, char (&typeName)[25]) {
     const char* name = "不明";
-    switch (GetDriveTypeA(rootPath)) {
+    switch (driveType) {
     case DRIVE_REMOVABLE:
         name = "リムーバブルディスク";
         break;
@@ -199,8 +203,13 @@ void readStoredSettings(DriveRecord& record) {
 }
 
 void askDrive(DriveRecord& record) {
-    driveTypeName(record.rootPath, record.typeName);
-    shellLabel(record.rootPath, record.shellName);
+    const UINT type = GetDriveTypeA(record.rootPath);
+    driveTypeName(type, record.typeName);
+    if (type == DRIVE_REMOTE) {
+        shareLabel(record.rootPath, record.shellName);
+    } else {
+        shellLabel(record.rootPath, record.shellName);
+    }
     record.icon = loadDriveIcon(record.iconLocation, record.rootPath, record.iconSize);
     record.answered = 1;
 }
@@ -254,6 +263,37 @@ void readDriveSettings(DriveRecord& record) {
     readStoredSettings(record);
     askDrive(record);
     settleLabel(record);
+}
+
+using ConnectionQuery = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
+
+// Explorer names a mapped share "share (\\server)": the last part of the
+// path it is mapped to, then the rest. Only the redirector's own mapping is
+// asked, never the share: the volume's label would need its server, and on
+// Wine reading it lists the drive's root under a lock every thread of the
+// process waits behind.
+void shareLabel(const char* rootPath, char (&label)[256]) {
+    label[0] = '\0';
+    const unique_hmodule mpr(LoadLibraryA("mpr.dll"));
+    const auto connection = reinterpret_cast<ConnectionQuery>(
+        reinterpret_cast<void*>(mpr ? GetProcAddress(mpr.get(), "WNetGetConnectionA") : nullptr));
+    const char device[3] = {rootPath[0], ':', '\0'};
+    char remote[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    if (connection == nullptr || connection(device, remote, &size) != NO_ERROR) {
+        return;
+    }
+    remote[MAX_PATH] = '\0';
+    char* last = nullptr;
+    for (char* at = remote; *at != '\0'; at = CharNextA(at)) {
+        last = *at == '\\' ? at : last;
+    }
+    if (last == nullptr || last - remote < 3 || last[1] == '\0') {
+        copyText(label, remote);
+        return;
+    }
+    *last = '\0';
+    formatText(label, "%s (%s)", last + 1, remote);
 }
 
 void shellLabel(const char* rootPath, char (&label)[256]) {

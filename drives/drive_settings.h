@@ -47,6 +47,7 @@ int enumerateDrives(DriveTable& table, DriveStringsQuery query = GetLogicalDrive
 
 // The Japanese name of the drive type of rootPath, into typeName.
 void driveTypeName(const char* rootPath, char (&typeName)[25]);
+void driveTypeName(UINT driveType, char (&typeName)[25]);
 
 bool isFixedDisk(const DriveRecord& record);
 
@@ -69,8 +70,10 @@ void readDriveSettings(DriveRecord& record);
 // when the name does not end in that drive's suffix.
 void labelFromDisplayName(const char* displayName, char letter, char (&label)[256]);
 
-// The name the shell shows for a drive, without its " (X:)" suffix.
+// The name the shell shows for a drive, without its " (X:)" suffix; for a
+// network drive, the name Explorer gives its share (shareLabel).
 void shellLabel(const char* rootPath, char (&label)[256]);
+void shareLabel(const char* rootPath, char (&label)[256]);
 
 // "<settings key>\<letter>[\<subkey>]".
 void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]);
