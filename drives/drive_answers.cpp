@@ -82,7 +82,9 @@ void answerQuestion(DriveAnswer& answer) {
     record.icon = loadIconFromLocation(location, size);
     for (int i = 0; answer.question == Question::Preview && i < kExplorerSizeCount; ++i) {
         const int pixels = explorerSize(kExplorerSizes[i], record.iconSize);
-        answer.sizes[i] = loadIconFromLocation(location, pixels);
+        // The large one is the size just loaded at every DPI.
+        answer.sizes[i] =
+            pixels == size ? CopyIcon(record.icon) : loadIconFromLocation(location, pixels);
         answer.ownFrames |= hasOwnFrame(location, pixels) ? 1u << i : 0;
     }
 }
@@ -120,6 +122,20 @@ DWORD WINAPI answerLane(void* parameter) {
         }
         deliver(answer);
     }
+}
+
+// The lane a question goes to: 0 to 25 for A to Z, 26 for the rest.
+int laneOf(Question question, const DriveRecord& record) {
+    const bool ofDrive = question == Question::Drive || record.iconLocation[0] == '\0';
+    char path[MAX_PATH];
+    if (!expandIconPath(ofDrive ? record.rootPath : record.iconLocation, path)) {
+        return kOtherLane;
+    }
+    char letter = path[0];
+    if (letter >= 'a' && letter <= 'z') {
+        letter = static_cast<char>(letter - 'a' + 'A');
+    }
+    return path[1] == ':' && letter >= 'A' && letter <= 'Z' ? letter - 'A' : kOtherLane;
 }
 
 DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
@@ -210,19 +226,6 @@ void closeAnswers(AnswerSink* sink) {
         freeAnswer(reinterpret_cast<DriveAnswer*>(message.lParam));
     }
     release(sink);
-}
-
-int laneOf(Question question, const DriveRecord& record) {
-    const bool ofDrive = question == Question::Drive || record.iconLocation[0] == '\0';
-    char path[MAX_PATH];
-    if (!expandIconPath(ofDrive ? record.rootPath : record.iconLocation, path)) {
-        return kOtherLane;
-    }
-    char letter = path[0];
-    if (letter >= 'a' && letter <= 'z') {
-        letter = static_cast<char>(letter - 'a' + 'A');
-    }
-    return path[1] == ':' && letter >= 'A' && letter <= 'Z' ? letter - 'A' : kOtherLane;
 }
 
 bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record,

@@ -65,9 +65,6 @@ void closeAnswers(AnswerSink* sink);
 bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record,
          int iconSize = 0);
 
-// The lane a question goes to: 0 to 25 for A to Z, 26 for the rest.
-int laneOf(Question question, const DriveRecord& record);
-
 // How a thread asks: askDrive unless a test slows or stops a drive's answer.
 using DriveAsker = void (*)(DriveRecord& record);
 void setDriveAsker(DriveAsker asker);
