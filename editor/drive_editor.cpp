@@ -52,7 +52,7 @@ int DriveEditor::initialize() {
     SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    iconSize_ = largeIconSize(windowDpi(dialog_));
+    iconSize_ = largeIconSize(dpi);
     fields_.setIconSize(iconSize_);
     if (!list_.createImages(iconSize_)) {
         return 0;
