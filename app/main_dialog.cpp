@@ -229,6 +229,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return onNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         return onCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_SHOWWINDOW:
+        if (DriveEditor* editor = editorOf(window); editor != nullptr && wParam != FALSE) {
+            editor->onShown();
+        }
+        return FALSE;
     case kAskDrivesMessage:
         if (DriveEditor* editor = editorOf(window)) {
             editor->askDrives();

@@ -72,10 +72,18 @@ int DriveEditor::initialize() {
             listDrive(record);
         }
     }
-    // Posted, not done here: the window shows first.
     answers_ = openAnswers(dialog_, kDriveAnswerMessage);
-    PostMessageA(dialog_, kAskDrivesMessage, 0, 0);
     return 1;
+}
+
+// Not asked from initialize: a dialog box is shown only once its queue is
+// empty, so a message posted there would start every drive's worker before
+// the window is on the screen.
+void DriveEditor::onShown() {
+    if (!askPosted_) {
+        askPosted_ = true;
+        PostMessageA(dialog_, kAskDrivesMessage, 0, 0);
+    }
 }
 
 void DriveEditor::destroy() {
@@ -94,8 +102,6 @@ void DriveEditor::destroy() {
 }
 
 void DriveEditor::askDrives() {
-    // The window is drawn on the screen before any drive is asked.
-    RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         const DriveRecord& record = drives_.record(letter);
         if (record.present) {
@@ -104,6 +110,10 @@ void DriveEditor::askDrives() {
             ask(answers_, Question::Icon, 0, record, iconSize_);
         }
     }
+    // Drawn now, while the workers start: their answers are posted messages,
+    // which come before painting, and would keep the window blank until the
+    // last drive answered.
+    RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 // A drive still silent when its time is up is told as such, so the user

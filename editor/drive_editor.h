@@ -15,7 +15,7 @@
 
 namespace kelvarin {
 
-// Posted to the main window: once it is on the screen, to start asking the
+// Posted to the main window: once it is first shown, to start asking the
 // drives; and with each answer (lParam, a DriveAnswer the window frees).
 constexpr UINT kAskDrivesMessage = WM_APP + 1;
 constexpr UINT kDriveAnswerMessage = WM_APP + 2;
@@ -38,6 +38,9 @@ class DriveEditor {
     // the window's icons.
     void destroy();
 
+    // WM_SHOWWINDOW: the first time the window is shown, the drives are asked
+    // (kAskDrivesMessage), so the window is on the screen before they are.
+    void onShown();
     // Asks every drive in the background; each answer comes to onAnswer.
     void askDrives();
     // Shows what a drive answered, unless it is stale; frees the answer.
@@ -114,6 +117,7 @@ class DriveEditor {
     unique_hicon bigIcon_;
     unique_hicon smallIcon_;
     AnswerSink* answers_ = nullptr;
+    bool askPosted_ = false;
 };
 
 } // namespace kelvarin
