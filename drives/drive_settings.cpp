@@ -243,13 +243,33 @@ bool hasStoredSettings(char letter) {
     return false;
 }
 
-// Key names compare without case, so "d" is found as D as Explorer finds it.
+// Only the keys there are asked about, so a start with few settings stored
+// costs few registry reads. Key names compare without case, so "d" is found
+// as D as Explorer finds it; a longer name is no letter's.
 DWORD lettersWithSettings() {
-    DWORD letters = 0;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        letters |= hasStoredSettings(letter) ? 1u << (letter - 'A') : 0;
+    unique_hkey icons;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, icons.put()) !=
+        ERROR_SUCCESS) {
+        return 0;
     }
-    return letters;
+    DWORD letters = 0;
+    for (DWORD index = 0;; ++index) {
+        char name[4] = {};
+        DWORD size = sizeof name;
+        const LONG status =
+            RegEnumKeyExA(icons.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) {
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            return letters;
+        }
+        const char letter =
+            name[0] >= 'a' && name[0] <= 'z' ? static_cast<char>(name[0] - 'a' + 'A') : name[0];
+        if (size == 1 && letter >= 'A' && letter <= 'Z' && hasStoredSettings(letter)) {
+            letters |= 1u << (letter - 'A');
+        }
+    }
 }
 
 void settleLabel(DriveRecord& record) {
@@ -265,7 +285,26 @@ void readDriveSettings(DriveRecord& record) {
     settleLabel(record);
 }
 
+namespace {
+
 using ConnectionQuery = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
+
+// Looked up once and kept for the process's life: loading and freeing
+// mpr.dll for every share would take the loader's lock twice on each drive's
+// worker. Two workers racing here both load it; it stays loaded either way.
+ConnectionQuery connectionQuery() {
+    static void* query = nullptr;
+    void* found = InterlockedCompareExchangePointer(&query, nullptr, nullptr);
+    if (found == nullptr) {
+        if (const HMODULE mpr = LoadLibraryA("mpr.dll")) {
+            found = reinterpret_cast<void*>(GetProcAddress(mpr, "WNetGetConnectionA"));
+            InterlockedExchangePointer(&query, found);
+        }
+    }
+    return reinterpret_cast<ConnectionQuery>(found);
+}
+
+} // namespace
 
 // Explorer names a mapped share "share (\\server)": the last part of the
 // path it is mapped to, then the rest. Only the redirector's own mapping is
@@ -274,9 +313,7 @@ using ConnectionQuery = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
 // process waits behind.
 void shareLabel(const char* rootPath, char (&label)[256]) {
     label[0] = '\0';
-    const unique_hmodule mpr(LoadLibraryA("mpr.dll"));
-    const auto connection = reinterpret_cast<ConnectionQuery>(
-        reinterpret_cast<void*>(mpr ? GetProcAddress(mpr.get(), "WNetGetConnectionA") : nullptr));
+    const ConnectionQuery connection = connectionQuery();
     const char device[3] = {rootPath[0], ':', '\0'};
     char remote[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH;

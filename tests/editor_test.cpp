@@ -204,7 +204,9 @@ TEST(Editor, RestoringDefaultsFromTheApplyMenuGoesBackToWhatWindowsShows) {
 
 TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
     storeText('K', "DefaultIcon", "shell32.dll,8");
-    storeText('B', "DefaultLabel", "古いディスク");
+    storeText('b', "DefaultLabel", "古いディスク"); // found as B, as Explorer does
+    const std::string other = std::string(kelvarin::kSettingsKeyPath) + "\\Backup\\DefaultLabel";
+    RegSetValueA(HKEY_LOCAL_MACHINE, other.c_str(), REG_SZ, "x", 1); // no letter's: not listed
     MainWindow main;
     const auto ghosted = [&](int item) {
         return SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMSTATE, item, LVIS_CUT);
