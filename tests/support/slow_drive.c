@@ -21,6 +21,7 @@
 #include <ctype.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -73,6 +74,28 @@ static long elapsedMs(const struct timespec* since) {
     return (now.tv_sec - since->tv_sec) * 1000 + (now.tv_nsec - since->tv_nsec) / 1000000;
 }
 
+/* The asking thread is gone or being killed (its process is ending). On
+ * Windows the redirector cancels an ended process's requests; here a request
+ * already read is no longer interruptible once the kernel kills its thread,
+ * and one whose interrupt never came would keep the process from ending. */
+static int askerEnding(pid_t thread) {
+    char path[64], line[256];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)thread);
+    FILE* file = fopen(path, "r");
+    if (file == NULL)
+        return 1;
+    int ending = 0;
+    while (fgets(line, sizeof line, file) != NULL) {
+        unsigned long long pending = 0;
+        if ((sscanf(line, "SigPnd: %llx", &pending) == 1 ||
+             sscanf(line, "ShdPnd: %llx", &pending) == 1) &&
+            (pending & 1ull << (SIGKILL - 1)) != 0)
+            ending = 1;
+    }
+    fclose(file);
+    return ending;
+}
+
 /* 0 once the asker may have its answer; -EINTR when it gave up. */
 static int waitTurn(void) {
     struct fuse_context* context = fuse_get_context();
@@ -84,7 +107,8 @@ static int waitTurn(void) {
         const long delay = delayMs();
         if (delay >= 0 && elapsedMs(&start) >= delay)
             return 0;
-        if (fuse_interrupted() || fuse_session_exited(fuse_get_session(context->fuse)))
+        if (fuse_interrupted() || fuse_session_exited(fuse_get_session(context->fuse)) ||
+            askerEnding(context->pid))
             return -EINTR;
         const struct timespec slice = {0, 100 * 1000 * 1000};
         nanosleep(&slice, NULL);
