@@ -110,10 +110,6 @@ void DriveEditor::askDrives() {
             ask(answers_, Question::Icon, 0, record, iconSize_);
         }
     }
-    // Drawn now, while the workers start: their answers are posted messages,
-    // which come before painting, and would keep the window blank until the
-    // last drive answered.
-    RedrawWindow(dialog_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 // A drive still silent when its time is up is told as such, so the user

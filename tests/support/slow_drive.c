@@ -17,6 +17,7 @@
  */
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
+#include <fuse_lowlevel.h>
 
 #include <ctype.h>
 #include <errno.h>
