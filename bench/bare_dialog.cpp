@@ -3,12 +3,15 @@
 //   bare_dialog        lists nothing and does no drive work;
 //   bare_dialog floor  lists every drive with the icon and name the shell
 //                      gives it, one SHGetFileInfoA call per drive: the least
-//                      any program must ask of the shell to show that list.
+//                      any program must ask of the shell to show that list;
+//   bare_controls      Kelvarin's own window from its resources (menu, combo
+//                      boxes, buttons), empty: what the window alone costs.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include "bench/bare_dialog.h"
+#include "res/resource.h"
 
 static void listDrives(HWND list) {
     char roots[256] = {};
@@ -33,7 +36,11 @@ static void listDrives(HWND list) {
 static INT_PTR CALLBACK bareProc(HWND dialog, UINT message, WPARAM, LPARAM floor) {
     switch (message) {
     case WM_INITDIALOG:
+#ifdef KELVARIN_BARE_CONTROLS
+        SetWindowTextA(dialog, "Controls");
+#else
         SetWindowTextA(dialog, floor != 0 ? "Floor" : "Bare");
+#endif
         if (floor != 0) {
             listDrives(GetDlgItem(dialog, IDC_BARE_LIST));
         }
@@ -50,6 +57,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     const bool floor = lstrcmpiA(commandLine, "floor") == 0;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_BARE), nullptr, bareProc, floor);
+#ifdef KELVARIN_BARE_CONTROLS
+    const WORD dialog = IDD_MAIN;
+#else
+    const WORD dialog = IDD_BARE;
+#endif
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(dialog), nullptr, bareProc, floor);
     return 0;
 }

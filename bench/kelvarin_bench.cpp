@@ -232,14 +232,15 @@ int startup(int runs) {
         std::vector<double> listed, icons;
     } programs[] = {{kelvarinPath(), "Kelvarin", drives, "", {}, {}},
                     {binDir() + "\\bare_dialog.exe", "Bare", 0, "", {}, {}},
-                    {binDir() + "\\bare_dialog.exe", "Floor", drives, "floor", {}, {}}};
+                    {binDir() + "\\bare_dialog.exe", "Floor", drives, "floor", {}, {}},
+                    {binDir() + "\\bare_controls.exe", "Controls", 0, "", {}, {}}};
     for (auto& program : programs) { // warms the caches for all
         timeStart(program.path, program.title, program.items, program.arguments, true);
     }
     for (int run = 0; run < runs; ++run) {
         // Rotate which goes first, so none always follows another.
-        for (int i = 0; i < 3; ++i) {
-            Program& program = programs[(run + i) % 3];
+        for (int i = 0; i < 4; ++i) {
+            Program& program = programs[(run + i) % 4];
             const Start start =
                 timeStart(program.path, program.title, program.items, program.arguments, true);
             program.listed.push_back(start.listed);
@@ -254,14 +255,19 @@ int startup(int runs) {
         }
     }
     const double k = median(programs[0].listed), b = median(programs[1].listed),
-                 ki = median(programs[0].icons), fi = median(programs[2].icons);
+                 ki = median(programs[0].icons), fi = median(programs[2].icons),
+                 c = median(programs[3].listed);
     std::printf("drives listed:                   %d\n", drives);
     std::printf("start-up to window, Kelvarin:     %.1f ms (median of %d)\n", k, runs);
     std::printf("start-up to window, bare dialog:  %.1f ms (median of %d)\n", b, runs);
+    std::printf("start-up to window, Kelvarin's window empty: %.1f ms (median of %d)\n", c, runs);
     std::printf("every icon shown, Kelvarin:       %.1f ms (median of %d)\n", ki, runs);
     std::printf("every icon shown, floor:          %.1f ms (median of %d)\n", fi, runs);
     printRatio("ratio Kelvarin / bare (window):", k / b, 1.20);
     printRatio("ratio Kelvarin / floor (icons):", ki / fi, 1.05);
+    // Where the window's time goes: its menu and controls, or the program.
+    std::printf("%-32s %.3f (for reference)\n", "ratio empty window / bare:", c / b);
+    std::printf("%-32s %.3f (for reference)\n", "ratio Kelvarin / empty window:", k / c);
     return 0;
 }
 
