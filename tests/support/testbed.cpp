@@ -1,6 +1,7 @@
 #include "tests/support/testbed.h"
 
 #include "app/main_dialog.h"
+#include "common/unique_handle.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -141,13 +142,14 @@ Pixels iconPixels(HICON icon, int size) {
 
 Pixels iconOf(const char* location) {
     char path[MAX_PATH];
-    HICON icon = nullptr;
+    kelvarin::unique_hicon icon;
     SHFILEINFOA info{};
     const int index = PathParseIconLocationA(lstrcpynA(path, location, MAX_PATH));
     if (index == 0 && SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON))
-        return iconPixels(info.hIcon);
-    ExtractIconExA(path, index, &icon, nullptr, 1);
-    return iconPixels(icon);
+        icon.reset(info.hIcon);
+    else
+        ExtractIconExA(path, index, icon.put(), nullptr, 1);
+    return iconPixels(icon.get());
 }
 
 Pixels screenPixels(const RECT& rect) {
@@ -323,8 +325,9 @@ std::string MainWindow::item(int item) const {
             const int at = image(item);
             int size = 0;
             ImageList_GetIconSize(images, &size, &size);
-            return at < kPlaceholder ? iconPixels(ImageList_GetIcon(images, at, 0), size)
-                                     : Pixels{};
+            const kelvarin::unique_hicon icon(at < kPlaceholder ? ImageList_GetIcon(images, at, 0)
+                                                                : nullptr);
+            return icon ? iconPixels(icon.get(), size) : Pixels{};
         },
         [&](const Pixels& seen) { return seen == icon; });
 }
