@@ -131,11 +131,8 @@ int laneOf(Question question, const DriveRecord& record) {
     if (!expandIconPath(ofDrive ? record.rootPath : record.iconLocation, path)) {
         return kOtherLane;
     }
-    char letter = path[0];
-    if (letter >= 'a' && letter <= 'z') {
-        letter = static_cast<char>(letter - 'a' + 'A');
-    }
-    return path[1] == ':' && letter >= 'A' && letter <= 'Z' ? letter - 'A' : kOtherLane;
+    const int index = path[1] == ':' ? letterIndex(upperLetter(path[0])) : -1;
+    return index >= 0 ? index : kOtherLane;
 }
 
 DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,

@@ -264,10 +264,9 @@ DWORD lettersWithSettings() {
         if (status != ERROR_SUCCESS) {
             return letters;
         }
-        const char letter =
-            name[0] >= 'a' && name[0] <= 'z' ? static_cast<char>(name[0] - 'a' + 'A') : name[0];
-        if (size == 1 && letter >= 'A' && letter <= 'Z' && hasStoredSettings(letter)) {
-            letters |= 1u << (letter - 'A');
+        const char letter = upperLetter(name[0]);
+        if (size == 1 && letterIndex(letter) >= 0 && hasStoredSettings(letter)) {
+            letters |= 1u << letterIndex(letter);
         }
     }
 }
@@ -349,9 +348,7 @@ int enumerateDrives(DriveTable& table, DriveStringsQuery query) {
     query(256, roots);
 
     for (char* root = roots; root < roots + 256 && *root != '\0'; root += lstrlenA(root) + 1) {
-        if (*root >= 'a' && *root <= 'z') {
-            *root = static_cast<char>(*root - 'a' + 'A');
-        }
+        *root = upperLetter(*root);
         DriveRecord record{};
         copyText(record.rootPath, root);
         readStoredSettings(record);

@@ -13,6 +13,11 @@ int letterIndex(char letter) {
     return letter >= 'A' && letter < 'A' + kLetterCount ? letter - 'A' : -1;
 }
 
+char upperLetter(char letter) {
+    return letter >= 'a' && letter < 'a' + kLetterCount ? static_cast<char>(letter - 'a' + 'A')
+                                                        : letter;
+}
+
 DriveTable::Entry* DriveTable::entryOf(char letter) {
     const int index = letterIndex(letter);
     return index >= 0 ? &entries_[index] : nullptr;

@@ -16,6 +16,9 @@ constexpr DWORD kAllLetters = (1u << kLetterCount) - 1;
 
 // A letter's index, 0 for A; -1 for anything that is no drive letter.
 int letterIndex(char letter);
+// A drive letter as the system lists it (upper case): key names, paths and
+// drive strings may give it in either case. Anything else is kept.
+char upperLetter(char letter);
 
 class DriveTable {
   public:
