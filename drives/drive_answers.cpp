@@ -75,6 +75,9 @@ void answerQuestion(DriveAnswer& answer) {
     if (answer.question == Question::Drive) {
         return g_asker(record);
     }
+    if (answer.question == Question::Refresh) {
+        return refreshExplorerImage(record.iconLocation, record.rootPath);
+    }
     const char* location = record.iconLocation[0] != '\0' ? record.iconLocation : record.rootPath;
     const int size = answer.question == Question::Large
                          ? explorerSize(kExtraLargeSize, record.iconSize)

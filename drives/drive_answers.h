@@ -15,6 +15,7 @@ enum class Question {
     Icon,    // the icon of a location, for the drive's list image
     Preview, // the icon of a location for the preview, and at Explorer's sizes
     Large,   // the icon of a location at Explorer's extra-large size
+    Refresh, // tells Explorer's icon cache the location's picture changed
 };
 
 // Explorer's sizes of a drive's icon beside the list's: small, large and

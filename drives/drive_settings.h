@@ -3,6 +3,7 @@
 
 #include "drives/drive_record.h"
 #include "drives/drive_table.h"
+#include "drives/settings_key.h"
 
 #include <windows.h>
 
@@ -10,22 +11,9 @@
 
 namespace kelvarin {
 
-// Explorer's machine-wide per-drive settings, below HKEY_LOCAL_MACHINE. Each
-// drive letter has a key with a DefaultIcon and a DefaultLabel subkey whose
-// default values hold the icon location and the name.
-extern const char kSettingsKeyPath[];
-extern const char kDefaultIconKey[];
-extern const char kDefaultLabelKey[];
-
 // The type name that marks a fixed disk; fixed disks take their name from the
 // volume label instead of DefaultLabel.
 extern const char kFixedDiskTypeName[];
-
-// Whether a letter has a DefaultIcon or DefaultLabel value stored under the
-// settings key, whether or not a drive has it now; and all such letters
-// (bit 0 for A).
-bool hasStoredSettings(char letter);
-DWORD lettersWithSettings();
 
 // Makes a record a letter without a drive: nothing to ask, no volume label,
 // its name always the stored one.
@@ -59,8 +47,8 @@ void readStoredSettings(DriveRecord& record);
 // name for it and the icon of the record's location. May wait on the drive.
 void askDrive(DriveRecord& record);
 
-// Once the type is known: a fixed disk's name is its volume label (the
-// shell's name), any other drive's the stored name, or the shell's without one.
+// Once the type is known: a fixed disk's name is its volume label (kept in
+// shellName), any other drive's the stored name, or the shell's without one.
 void settleLabel(DriveRecord& record);
 
 // readStoredSettings, askDrive and settleLabel in one, for callers that may wait.
@@ -71,34 +59,12 @@ void readDriveSettings(DriveRecord& record);
 void labelFromDisplayName(const char* displayName, char letter, char (&label)[256]);
 
 // The name the shell shows for a drive, without its " (X:)" suffix; for a
-// network drive, the name Explorer gives its share (shareLabel).
+// network drive, the name Explorer gives its share (shareLabel, from the
+// drive's mapping; remoteLabel, from the share's path "\\server\share");
+// for a fixed disk, its volume's label.
 void shellLabel(const char* rootPath, char (&label)[256]);
 void shareLabel(const char* rootPath, char (&label)[256]);
-
-// "<settings key>\<letter>[\<subkey>]".
-void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]);
-
-enum class StoredText {
-    Missing, // no key or no value: dest is empty
-    Read,    // dest holds the value
-    TooLong, // the value does not fit dest with its terminator: dest is empty
-};
-
-// Reads the default value of a drive's subkey into dest as text. The value's
-// type is not looked at.
-StoredText readSettingsText(char letter, const char* subkey, char* dest, std::size_t capacity);
-
-// Creates or opens a drive's subkey (non-volatile, its class the subkey's
-// name) and sets its default value to text: as REG_EXPAND_SZ when the value
-// it replaces is one, so its readers keep expanding it, otherwise as REG_SZ.
-// False when either step fails.
-bool writeSettingsText(char letter, const char* subkey, const char* text);
-
-enum class Removal { Nothing, Removed, Failed };
-
-// Deletes a drive's DefaultIcon and DefaultLabel keys, and its letter key
-// when that is empty afterwards. A key holding subkeys of its own is not
-// Kelvarin's to delete, and fails.
-Removal removeDriveSettings(char letter);
+void remoteLabel(const char* remotePath, char (&label)[256]);
+void volumeLabel(const char* rootPath, char (&label)[256]);
 
 } // namespace kelvarin

@@ -1,5 +1,6 @@
 #include "drives/icon_loader.h"
 
+#include "common/platform.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 
@@ -112,9 +113,11 @@ BOOL CALLBACK countGroup(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR param
     return FALSE;
 }
 
-// The index-th icon group of a program or library (a negative index names
-// its identifier), or the frames of an icon file. False for what cannot be
-// read.
+// Whether the index-th icon group of a program or library (a negative
+// index names its identifier), or an icon file, has a frame of size. A file
+// that cannot be read, has no such icon or holds no icons at all shows the
+// fallback or the shell's icon for its kind, drawn from the shell's own
+// images of every size: nothing of its own is missing there.
 bool fileHasFrame(const char* path, int index, int size) {
     const unique_hmodule module(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (module) {
@@ -127,7 +130,7 @@ bool fileHasFrame(const char* path, int index, int size) {
         }
         const HGLOBAL group =
             search.found != nullptr ? LoadResource(module.get(), search.found) : nullptr;
-        return group != nullptr &&
+        return group == nullptr ||
                listsSize(static_cast<const BYTE*>(LockResource(group)),
                          SizeofResource(module.get(), search.found), kGroupEntrySize, size);
     }
@@ -139,12 +142,19 @@ bool fileHasFrame(const char* path, int index, int size) {
     IconDirectory head{};
     if (!file || !ReadFile(file.get(), directory, sizeof directory, &read, nullptr) ||
         read < sizeof head) {
-        return false;
+        return true;
     }
     CopyMemory(&head, directory, sizeof head);
-    // Any other file shows the shell's icon for its kind, drawn from the
-    // shell's own images of every size.
-    return head.reserved != 0 || head.type != 1 || listsSize(directory, read, kFileEntrySize, size);
+    return head.reserved != 0 || head.type != 1 || index != 0 ||
+           listsSize(directory, read, kFileEntrySize, size);
+}
+
+// Icon files, programs and libraries with icons of their own show the one
+// inside them, as Explorer does for a drive's icon location; the shell's
+// icon for such a path is the one of its kind (the library icon for a DLL).
+bool holdsIcons(const char* path) {
+    const UINT count = ExtractIconExA(path, -1, nullptr, nullptr, 0);
+    return count != 0 && count != UINT_MAX;
 }
 
 } // namespace
@@ -152,11 +162,11 @@ bool fileHasFrame(const char* path, int index, int size) {
 bool hasOwnFrame(const char* location, int size) {
     char path[MAX_PATH];
     if (!expandIconPath(location, path)) {
-        return false;
+        return true;
     }
     const int index = PathParseIconLocationA(path);
-    // A drive or folder shows the shell's own images of every size.
-    return (index == 0 && PathIsDirectoryA(path)) || fileHasFrame(path, index, size);
+    // A drive shows the shell's own images of every size.
+    return (index == 0 && PathIsRootA(path)) || fileHasFrame(path, index, size);
 }
 
 HICON extractLargeIcon(const char* file, int index, int size) {
@@ -194,6 +204,7 @@ bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]) {
         return false;
     }
     terminateText(expanded);
+    nativeFilePath(expanded);
     return true;
 }
 
@@ -202,7 +213,10 @@ HICON loadIconFromLocation(const char* location, int size) {
     HICON icon = nullptr;
     if (expandIconPath(location, path)) {
         const int index = PathParseIconLocationA(path);
-        icon = index != 0 ? extractLargeIcon(path, index, size) : shellIcon(path, size);
+        // A drive's root is never opened as a file: a share that does not
+        // answer would hold the question twice.
+        const bool ownIcons = index != 0 || (!PathIsRootA(path) && holdsIcons(path));
+        icon = ownIcons ? extractLargeIcon(path, index, size) : shellIcon(path, size);
     }
     if (icon == nullptr) {
         icon = extractLargeIcon("shell32.dll", 0, size);
@@ -212,6 +226,48 @@ HICON loadIconFromLocation(const char* location, int size) {
 
 HICON loadDriveIcon(const char* location, const char* rootPath, int size) {
     return loadIconFromLocation(location[0] != '\0' ? location : rootPath, size);
+}
+
+// Explorer keeps each icon location's picture in the system image list
+// until told it changed; a location whose text is unchanged but whose file
+// was replaced would otherwise keep the old picture. The location is named
+// as Explorer reads it (expanded, not redirected); a drive's own icon by the
+// location the shell gives for its root.
+void refreshExplorerImage(const char* location, const char* rootPath) {
+    using UpdateImage = void(WINAPI*)(LPCSTR, int, UINT, int);
+    using CachedIndex = int(WINAPI*)(LPCWSTR, int, UINT);
+    char file[MAX_PATH] = {};
+    int index = 0;
+    if (location[0] != '\0') {
+        char raw[MAX_PATH] = {};
+        copyText(raw, location);
+        const DWORD needed = ExpandEnvironmentStringsA(raw, file, MAX_PATH);
+        if (needed == 0 || needed > MAX_PATH) {
+            file[0] = '\0';
+        }
+        terminateText(file);
+        index = PathParseIconLocationA(file);
+    } else {
+        SHFILEINFOA info{};
+        if (SHGetFileInfoA(rootPath, 0, &info, sizeof info, SHGFI_ICONLOCATION) != 0) {
+            terminateText(info.szDisplayName);
+            copyText(file, info.szDisplayName);
+            index = info.iIcon;
+        }
+    }
+    const auto update = systemFunction<UpdateImage>("shell32.dll", "SHUpdateImageA");
+    if (file[0] == '\0' || update == nullptr) {
+        return;
+    }
+    // The image's place in the system image list, where the system can tell
+    // (Windows Vista on); -1 otherwise.
+    const auto cached = systemFunction<CachedIndex>("shell32.dll", "Shell_GetCachedImageIndexW");
+    WCHAR wide[MAX_PATH] = {};
+    int image = -1;
+    if (cached != nullptr && MultiByteToWideChar(CP_ACP, 0, file, -1, wide, MAX_PATH) != 0) {
+        image = cached(wide, index, 0);
+    }
+    update(file, index, 0, image);
 }
 
 } // namespace kelvarin

@@ -8,9 +8,10 @@ namespace kelvarin {
 
 // The caller owns the returned icon, size pixels square (0: the system's
 // large-icon size). %VARIABLE% parts are expanded first, as Explorer does.
-// Index 0 (or none) gives the icon the shell shows for the path itself (a
-// drive root gives the drive's icon); any other index is extracted from the
-// file, a negative one naming a resource identifier. When nothing can be
+// An icon file, or a program or library with icons, gives the icon at the
+// index inside it (a negative index naming a resource identifier; none is 0),
+// as Explorer does; any other path at index 0 gives the icon the shell shows
+// for it (a drive root gives the drive's icon). When nothing can be
 // had, the first icon of shell32.dll is used; if even that fails the result
 // is null.
 HICON loadIconFromLocation(const char* location, int size = 0);
@@ -27,11 +28,17 @@ HICON extractLargeIcon(const char* file, int index, int size = 0);
 // Whether the icon of a location has a frame of its own size pixels square
 // (Explorer scales another frame where it has none). The icons the shell
 // picks for a drive, a folder or a file that holds no icons count as having
-// one: the shell draws them from its own images of every size.
+// one (the shell draws them from its own images of every size), and so does
+// a location that cannot be read, which shows the fallback.
 bool hasOwnFrame(const char* location, int size);
 
-// Expands %VARIABLE% parts of a path or location into expanded. False (and
-// expanded empty) when the result would not fit a path.
+// Expands %VARIABLE% parts of a path or location into expanded, the path
+// this program reads the file by (nativeFilePath). False (and expanded
+// empty) when the result would not fit a path.
 bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]);
+
+// Tells Explorer that the picture of a location (empty: the drive's own icon,
+// rootPath's) may have changed. May wait on the drive the file is on.
+void refreshExplorerImage(const char* location, const char* rootPath);
 
 } // namespace kelvarin

@@ -108,9 +108,11 @@ DriveEditor::ApplyResult DriveEditor::applyOne(char letter) {
 
     // Both writes are attempted even when the first fails; nothing is rolled
     // back.
+    char before[sizeof values.iconLocation];
+    const StoredText stored = readSettingsText(letter, kDefaultIconKey, before, sizeof before);
     bool written;
     if (isFixedDisk(values)) {
-        written = SetVolumeLabelA(values.rootPath, values.label) != FALSE;
+        written = writeVolumeLabel(letter, values);
     } else {
         written = writeOrKeep(values, kDefaultLabelKey);
     }
@@ -121,7 +123,38 @@ DriveEditor::ApplyResult DriveEditor::applyOne(char letter) {
         return ApplyResult::Failed;
     }
     notifyDriveChanged(values.rootPath);
+    refreshImages(letter, stored == StoredText::TooLong ? nullptr : before, values.iconLocation);
     return ApplyResult::Written;
+}
+
+// Explorer's pictures of the location shown before and of the one shown
+// now, each asked in the lane of the drive its file is on.
+void DriveEditor::refreshImages(char letter, const char* before, const char* now) {
+    DriveRecord asked = drives_.record(letter);
+    const bool same = before != nullptr && lstrcmpA(before, now) == 0;
+    for (const char* location : {same ? nullptr : before, now}) {
+        if (location != nullptr) {
+            copyText(asked.iconLocation, location);
+            ask(answers_, Question::Refresh, 0, asked);
+        }
+    }
+}
+
+// A volume label is the user's data: it is written only when the name
+// differs from the label read from the volume (or last written), so a
+// change of the icon alone never touches it. An empty name over a label
+// clears it, as typed.
+bool DriveEditor::writeVolumeLabel(char letter, const DriveRecord& values) {
+    if (lstrcmpA(values.label, values.shellName) == 0) {
+        return true;
+    }
+    if (!SetVolumeLabelA(values.rootPath, values.label)) {
+        return false;
+    }
+    DriveRecord record = drives_.record(letter);
+    copyText(record.shellName, values.label);
+    drives_.store(record);
+    return true;
 }
 
 void DriveEditor::reportWriteFailure(char letter) const {
@@ -140,6 +173,8 @@ void DriveEditor::restoreDefaults(char letter) {
     if (!confirm(dialog_, question)) {
         return;
     }
+    char before[sizeof record.iconLocation];
+    const StoredText storedIcon = readSettingsText(letter, kDefaultIconKey, before, sizeof before);
     const Removal removal = removeDriveSettings(record.rootPath[0]);
     if (removal == Removal::Failed) {
         reportWriteFailure(record.rootPath[0]);
@@ -164,6 +199,7 @@ void DriveEditor::restoreDefaults(char letter) {
     if (removal == Removal::Removed) {
         notifyDriveChanged(record.rootPath);
         notifyIconsChanged();
+        refreshImages(letter, storedIcon == StoredText::TooLong ? nullptr : before, "");
     }
 }
 

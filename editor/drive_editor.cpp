@@ -159,7 +159,8 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
     if (answer->question == Question::Large && current && answered.icon != nullptr) {
         showLargePreview(dialog_, answered.icon, explorerSize(kExtraLargeSize, iconSize_));
     }
-    if (answer->question == Question::Preview || answer->question == Question::Large) {
+    if (answer->question == Question::Preview || answer->question == Question::Large ||
+        answer->question == Question::Refresh) {
         return freeAnswer(answer);
     }
     DriveRecord record = drives_.record(letter);

@@ -91,6 +91,8 @@ class DriveEditor {
     enum class ApplyResult { Declined, Written, Failed };
 
     ApplyResult applyOne(char letter);
+    bool writeVolumeLabel(char letter, const DriveRecord& values);
+    void refreshImages(char letter, const char* before, const char* now);
     void reportWriteFailure(char letter) const;
     void storeFields(char letter);
     void storeRecord(const DriveRecord& record);

@@ -16,13 +16,19 @@ if [ -n "${KELVARIN_DPI:-}" ]; then
   display_dpi "$KELVARIN_DPI"
   trap 'display_dpi 96' EXIT
 fi
+# Wine writes its messages to the program's Unix stderr, which the programs
+# it starts share; a copy goes to test-temp/<program>.stderr, where a test
+# reads what Wine's shell left of calls it does not carry out.
+temp="$(dirname "$1")/../test-temp"
+mkdir -p "$temp"
+copy="$temp/$(basename "$1").stderr"
 limit=${KELVARIN_TEST_LIMIT:-}
 if [ -z "$limit" ]; then
-  wine "$@"
+  wine "$@" 2> >(tee "$copy" >&2)
   exit
 fi
 
-wine "$@" &
+wine "$@" 2> >(tee "$copy" >&2) &
 program=$!
 name=$(basename "$1")
 (

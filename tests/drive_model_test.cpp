@@ -120,8 +120,9 @@ TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeButNotFo
     }
 }
 
-TEST(DriveModel, IconLocationsGiveTheirIconsAndAnythingElseTheFallback) {
-    const std::string program = binDir() + "\\Kelvarin.exe";
+TEST(DriveModel, IconLocationsGiveTheIconsInsideTheirFilesAndAnythingElseTheFallback) {
+    const std::string program = binDir() + "\\Kelvarin.exe", library = iconLibrary();
+    const std::string red = binDir() + "\\..\\tests\\red.ico"; // the library's first
     HICON first = nullptr; // the fallback: the first icon in shell32.dll
     ExtractIconExA("shell32.dll", 0, &first, nullptr, 1);
     const Pixels fallback = iconPixels(first);
@@ -131,7 +132,11 @@ TEST(DriveModel, IconLocationsGiveTheirIconsAndAnythingElseTheFallback) {
         std::string location;
         Pixels expected;
     } cases[] = {
-        {program + ",0", iconOf(program.c_str())},
+        {library, Pixels(32 * 32, kRed)}, // the first icon inside, not the shell's for a DLL
+        {library + ",0", Pixels(32 * 32, kRed)},
+        {library + ",1", Pixels(32 * 32, kBlue)},
+        {red, Pixels(32 * 32, kRed)},                          // not the shell's for an icon file
+        {program + ",0", iconOf((program + ",-106").c_str())}, // its first group
         {program + ",-106", iconOf((program + ",-106").c_str())},
         {"%SystemRoot%\\system32\\shell32.dll,12", iconOf("shell32.dll,12")},
         {"%KELVARIN_LONG%\\shell32.dll,12", fallback}, // too long once expanded
@@ -142,6 +147,19 @@ TEST(DriveModel, IconLocationsGiveTheirIconsAndAnythingElseTheFallback) {
         EXPECT_EQ(c.expected, iconPixels(loadIconFromLocation(c.location.c_str())))
             << c.location.substr(0, 40);
     }
+    // Explorer scales another frame where the icon has none of a size: only
+    // an icon read from a file can lack one.
+    const struct {
+        std::string location;
+        int size;
+        bool own;
+    } frames[] = {{library, 32, true},
+                  {library + ",1", 16, false},
+                  {red, 48, false},
+                  {"B:\\", 16, true}, // a drive's own icon, even with no drive now
+                  {"C:\\no\\such\\file.dll,5", 16, true}}; // the fallback: nothing missing
+    for (const auto& f : frames)
+        EXPECT_EQ(f.own, hasOwnFrame(f.location.c_str(), f.size)) << f.location << " " << f.size;
 }
 
 // Whatever another tool leaves in the settings key: reading it never

@@ -198,6 +198,33 @@ int processesNamed(const char* exe) {
     return count;
 }
 
+std::string wineMessages() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return readFile(binDir() + "\\..\\test-temp\\" + PathFindFileNameA(self) + ".stderr");
+}
+
+DWORD runWithShellMessages(const std::string& test) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command =
+        std::string("\"") + self + "\" --gtest_also_run_disabled_tests " + "--gtest_filter=" + test;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    SetEnvironmentVariableA("WINEDEBUG", "fixme+shell"); // Wine reads it when a process starts
+    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableA("WINEDEBUG", "-all");
+    DWORD code = DWORD(-1);
+    if (started && WaitForSingleObject(child.hProcess, 60000) != WAIT_OBJECT_0)
+        TerminateProcess(child.hProcess, code); // a bound like every other wait's
+    if (started)
+        GetExitCodeProcess(child.hProcess, &code), CloseHandle(child.hProcess),
+            CloseHandle(child.hThread);
+    return code;
+}
+
 void pumpMessages() {
     MSG message;
     Sleep(5);
@@ -325,9 +352,9 @@ std::string MainWindow::item(int item) const {
             const int at = image(item);
             int size = 0;
             ImageList_GetIconSize(images, &size, &size);
-            const kelvarin::unique_hicon icon(at < kPlaceholder ? ImageList_GetIcon(images, at, 0)
-                                                                : nullptr);
-            return icon ? iconPixels(icon.get(), size) : Pixels{};
+            const kelvarin::unique_hicon shown(at < kPlaceholder ? ImageList_GetIcon(images, at, 0)
+                                                                 : nullptr);
+            return shown ? iconPixels(shown.get(), size) : Pixels{};
         },
         [&](const Pixels& seen) { return seen == icon; });
 }

@@ -32,6 +32,11 @@ inline std::string repeated(const std::string& piece, std::size_t bytes) {
                                 : piece.substr(0, bytes);
 }
 std::string binDir(); // beside it: test-temp and test-artifacts
+// The tests' own library (support/test_library.c): icon 0 solid red, icon 1 blue.
+inline std::string iconLibrary() {
+    return binDir() + "\\library\\mpr.dll";
+}
+constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF;
 std::string readFile(const std::string& path);
 void resetSettings(); // the settings key and the volume labels as laid
 
@@ -56,6 +61,13 @@ Pixels screenPixels(const RECT& rect);
 // test-artifacts/name.WxH.bgra, once the window's pixels on the screen stop changing.
 void screenshot(HWND window, const std::string& name, RECT rect = {});
 int processesNamed(const char* exe); // running, other than this one
+// What Wine wrote to this program's stderr and its children's
+// (scripts/testbed-exec.sh keeps a copy).
+std::string wineMessages();
+// Runs one test of this program (a DISABLED_ one) in a process of its own
+// with Wine's messages of the shell's unfinished calls on (SHUpdateImage
+// only leaves one); its exit code.
+DWORD runWithShellMessages(const std::string& test);
 
 void pumpMessages(); // this thread's, after a short pause
 // What the platform delivers later (pixels, windows and files of other

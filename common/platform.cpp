@@ -1,0 +1,138 @@
+#include "common/platform.h"
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+
+namespace kelvarin {
+
+namespace {
+
+// The DLL search flags (LOAD_LIBRARY_SEARCH_*) came with
+// SetDefaultDllDirectories: Windows 8, and Windows 7 and Vista with the
+// update that added it.
+bool searchFlagsWork() {
+    return GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+}
+
+// Whether a path names prefix or something below it, without case.
+bool isBelow(const char* path, const char* prefix) {
+    const int length = lstrlenA(prefix);
+    if (lstrlenA(path) < length || CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path,
+                                                  length, prefix, length) != CSTR_EQUAL) {
+        return false;
+    }
+    return path[length] == '\\' || path[length] == '\0';
+}
+
+LONG g_wow64 = -1; // not asked yet
+
+} // namespace
+
+void restrictDllSearch() {
+    using SetDefaultDirectories = BOOL(WINAPI*)(DWORD);
+    using SetDirectory = BOOL(WINAPI*)(LPCSTR);
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    const auto setDefault = reinterpret_cast<SetDefaultDirectories>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return;
+    }
+    // Without it (Windows XP SP1 to an unpatched 7) the current folder at
+    // least leaves the search; the program's own folder cannot.
+    const auto setDirectory = reinterpret_cast<SetDirectory>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDllDirectoryA")));
+    if (setDirectory != nullptr) {
+        setDirectory("");
+    }
+}
+
+HMODULE loadSystemLibrary(const char* name) {
+    if (searchFlagsWork()) {
+        return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    // A full path is never searched for.
+    char path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + static_cast<UINT>(lstrlenA(name)) >= MAX_PATH) {
+        return nullptr;
+    }
+    char full[MAX_PATH];
+    formatText(full, "%s\\%s", path, name);
+    return LoadLibraryA(full);
+}
+
+FARPROC systemFunction(const char* dll, const char* name) {
+    HMODULE module = GetModuleHandleA(dll);
+    if (module == nullptr) {
+        module = loadSystemLibrary(dll);
+    }
+    return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
+
+bool isWow64() {
+    LONG known = InterlockedCompareExchange(&g_wow64, -1, -1);
+    if (known < 0) {
+        using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+        const auto query = reinterpret_cast<IsWow64>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+        BOOL wow64 = FALSE;
+        known = query != nullptr && query(GetCurrentProcess(), &wow64) && wow64 ? 1 : 0;
+        InterlockedExchange(&g_wow64, known);
+    }
+    return known == 1;
+}
+
+REGSAM explorerRegistryView() {
+    return isWow64() ? KEY_WOW64_64KEY : 0;
+}
+
+LONG deleteExplorerKey(HKEY root, const char* path) {
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    const REGSAM view = explorerRegistryView();
+    const auto deleteEx =
+        view != 0 ? systemFunction<DeleteKeyEx>("advapi32.dll", "RegDeleteKeyExA") : nullptr;
+    return deleteEx != nullptr ? deleteEx(root, path, view, 0) : RegDeleteKeyA(root, path);
+}
+
+void nativeFilePath(char (&path)[MAX_PATH]) {
+    if (!isWow64()) {
+        return;
+    }
+    // The Windows folder every session shares; its System32 is what the
+    // redirector turns into SysWOW64, and the Windows folder itself is never
+    // redirected.
+    char windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    char system[MAX_PATH], native[MAX_PATH];
+    formatText(system, "%s\\System32", windows);
+    formatText(native, "%s\\Sysnative", windows);
+    const DWORD attributes = GetFileAttributesA(native);
+    if (!isBelow(path, system) || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return;
+    }
+    // One byte longer: a path that would no longer fit keeps its old form
+    // rather than naming another file once cut.
+    char rest[MAX_PATH];
+    copyText(rest, path + lstrlenA(system));
+    char redirected[MAX_PATH + 1];
+    const std::size_t wanted =
+        static_cast<std::size_t>(lstrlenA(native)) + static_cast<std::size_t>(lstrlenA(rest));
+    if (formatText(redirected, "%s%s", native, rest) == wanted && wanted < MAX_PATH) {
+        copyText(path, redirected);
+    }
+}
+
+bool isElevated() {
+    unique_kernel_handle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+} // namespace kelvarin

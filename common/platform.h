@@ -1,0 +1,49 @@
+// What the program asks of the system at run time, and the views Windows
+// gives it. Kelvarin ships as a 32-bit program that its users run elevated
+// on 64-bit Windows: there the system folder and part of the registry it
+// sees are not the ones Explorer (64-bit, unelevated) reads, and a DLL found
+// beside the program would run with an administrator's rights. Everything
+// that differs between those views, and every call newer systems have and
+// older ones lack, goes through here.
+#pragma once
+
+#include <windows.h>
+
+namespace kelvarin {
+
+// First thing in the program: every later load of a DLL by name, those the
+// system DLLs make included, comes from the system folder, never from the
+// program's own folder (a download folder) or the current one.
+void restrictDllSearch();
+
+// A system DLL, loaded from the system folder only; null when it cannot be.
+HMODULE loadSystemLibrary(const char* name);
+
+// A function of a system DLL, looked up at run time; null where this system
+// has none. The DLL stays loaded for the process's life.
+FARPROC systemFunction(const char* dll, const char* name);
+
+template <typename Function> Function systemFunction(const char* dll, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(systemFunction(dll, name)));
+}
+
+// A 32-bit program on 64-bit Windows.
+bool isWow64();
+
+// Added to every access of Explorer's settings key: the 64-bit view, the
+// one the 64-bit Explorer reads (64-bit Windows before 7 keeps the 32-bit
+// programs' copy apart). 0 where there is one view.
+REGSAM explorerRegistryView();
+
+// Deletes a key (without subkeys) of Explorer's view.
+LONG deleteExplorerKey(HKEY root, const char* path);
+
+// A file the system folder holds, as this program can read the one Explorer
+// reads: under WOW64 a path in System32 is shown the 32-bit SysWOW64, and
+// "%windir%\Sysnative" names the real one. Other paths are kept.
+void nativeFilePath(char (&path)[MAX_PATH]);
+
+// Run with an administrator's full token (User Account Control elevated).
+bool isElevated();
+
+} // namespace kelvarin
