@@ -4,8 +4,7 @@
 #include "common/text.h"
 #include "common/window.h"
 #include "res/resource.h"
-
-#include <shellapi.h>
+#include "shell/open_as_user.h"
 
 namespace kelvarin {
 
@@ -48,12 +47,12 @@ INT_PTR onCommand(HWND dialog, int id, int code) {
         SendMessageA(dialog, WM_CLOSE, 0, 0);
         return TRUE;
     case IDC_SITE_LINK:
-        ShellExecuteA(dialog, "open", kSiteAddress, nullptr, nullptr, SW_SHOW);
+        openAsUser(dialog, kSiteAddress);
         return TRUE;
     case IDC_MAIL_LINK: {
         char command[300];
         formatText(command, "mailto:%s", kMailAddress);
-        ShellExecuteA(dialog, "open", command, nullptr, nullptr, SW_SHOW);
+        openAsUser(dialog, command);
         return TRUE;
     }
     default:

@@ -1,5 +1,6 @@
 // Kelvarin's entry: one instance at a time, OLE around the main window.
 #include "app/main_dialog.h"
+#include "common/platform.h"
 #include "common/product.h"
 #include "common/unique_handle.h"
 #include "res/resource.h"
@@ -11,6 +12,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
     using namespace kelvarin;
+    // Before anything loads a DLL: Kelvarin runs elevated from wherever it
+    // was unpacked, and a DLL planted there must never be loaded.
+    restrictDllSearch();
 
     {
         unique_kernel_handle running(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kProductName));

@@ -6,6 +6,7 @@
 #include "common/window.h"
 #include "editor/drive_editor.h"
 #include "res/resource.h"
+#include "shell/open_as_user.h"
 #include "shell/settings_export.h"
 
 #include <commctrl.h>
@@ -55,10 +56,18 @@ INT_PTR askToExit(HWND window) {
 }
 
 // Started from a shortcut or a console elsewhere, the current directory
-// holds no read-me; the one shipped beside the program is meant then.
+// holds no read-me; the one shipped beside the program is meant then. The
+// desktop's shell, which may open it, has a current directory of its own:
+// it is named by its full path.
 void openReadMe(HWND window) {
     char path[MAX_PATH] = "ReadMe.txt";
-    if (!PathFileExistsA(path)) {
+    if (PathFileExistsA(path)) {
+        char full[MAX_PATH] = {};
+        const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+        if (length > 0 && length < MAX_PATH) {
+            copyText(path, full);
+        }
+    } else {
         char beside[MAX_PATH] = {};
         const DWORD length = GetModuleFileNameA(nullptr, beside, MAX_PATH);
         if (length > 0 && length < MAX_PATH && PathRemoveFileSpecA(beside) &&
@@ -66,7 +75,7 @@ void openReadMe(HWND window) {
             copyText(path, beside);
         }
     }
-    ShellExecuteA(window, "open", path, nullptr, nullptr, SW_SHOW);
+    openAsUser(window, path);
 }
 
 INT_PTR onComboCommand(DriveEditor& editor, int id, int code) {
@@ -237,6 +246,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kAskDrivesMessage:
         if (DriveEditor* editor = editorOf(window)) {
             editor->askDrives();
+        }
+        return TRUE;
+    case kSharesChangedMessage:
+        if (DriveEditor* editor = editorOf(window)) {
+            editor->onRememberedSharesChanged();
         }
         return TRUE;
     case kDriveAnswerMessage:

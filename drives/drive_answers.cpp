@@ -4,6 +4,7 @@
 #include "common/unique_handle.h"
 #include "drives/drive_settings.h"
 #include "drives/icon_loader.h"
+#include "drives/remembered_shares.h"
 
 #include <objbase.h>
 
@@ -78,7 +79,15 @@ void answerQuestion(DriveAnswer& answer) {
     if (answer.question == Question::Refresh) {
         return refreshExplorerImage(record.iconLocation, record.rootPath);
     }
-    const char* location = record.iconLocation[0] != '\0' ? record.iconLocation : record.rootPath;
+    // A remembered share's own icon is the system's network drive icon:
+    // nothing asks the share.
+    char network[MAX_PATH] = {};
+    if (record.remembered) {
+        networkDriveIcon(network);
+    }
+    const char* location = record.iconLocation[0] != '\0' ? record.iconLocation
+                           : record.remembered            ? network
+                                                          : record.rootPath;
     const int size = answer.question == Question::Large
                          ? explorerSize(kExtraLargeSize, record.iconSize)
                          : record.iconSize;
@@ -107,7 +116,16 @@ DriveAnswer* nextQuestion(Lane& lane) {
         if (answer != nullptr) {
             return answer;
         }
-        WaitForSingleObject(lane.wake, INFINITE);
+        // COM gave the thread's apartment a window: what arrives for it (a
+        // broadcast, a call from another apartment) is answered while the
+        // lane waits, so nobody waits on an idle lane.
+        if (MsgWaitForMultipleObjects(1, &lane.wake, FALSE, INFINITE, QS_ALLINPUT) ==
+            WAIT_OBJECT_0 + 1) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+        }
     }
 }
 
@@ -148,6 +166,7 @@ DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
         answer->sink = sink;
         copyText(answer->record.rootPath, record.rootPath);
         copyText(answer->record.iconLocation, record.iconLocation);
+        answer->record.remembered = record.remembered;
         answer->record.iconSize = iconSize;
         InterlockedIncrement(&sink->references);
     }

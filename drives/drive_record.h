@@ -10,7 +10,8 @@ namespace kelvarin {
 // itself answers (its type, the shell's name for it, its icon) may come long
 // after the record is listed: until then `answered` is 0, the type is empty
 // and the icon null. A letter with no drive now (`present` 0) is listed for
-// the settings stored for it.
+// the settings stored for it; one the user's Explorer remembers a share for
+// (`remembered` 1, see remembered_shares.h) is listed as that share.
 struct DriveRecord {
     char rootPath[10];
     char iconLocation[260];
@@ -20,6 +21,7 @@ struct DriveRecord {
     char shellName[256];
     int answered;
     int present;
+    int remembered;
     int iconSize; // pixels of the icon asked for; 0 for the system's large-icon size
 };
 

@@ -92,6 +92,13 @@ void readStoredSettings(DriveRecord& record) {
     record = working;
 }
 
+DriveRecord storedRecord(char letter) {
+    DriveRecord record{};
+    formatText(record.rootPath, "%c:\\", letter);
+    readStoredSettings(record);
+    return record;
+}
+
 void askDrive(DriveRecord& record) {
     const UINT type = GetDriveTypeA(record.rootPath);
     driveTypeName(type, record.typeName);
@@ -111,6 +118,7 @@ void markAbsent(DriveRecord& record) {
     record.shellName[0] = '\0';
     record.answered = 1;
     record.present = 0;
+    record.remembered = 0;
 }
 
 bool markSilent(DriveRecord& record) {

@@ -42,6 +42,8 @@ bool isFixedDisk(const DriveRecord& record);
 // Fills a record whose rootPath is set with what the settings key holds for
 // it: the icon location and the stored name. The drive is not asked.
 void readStoredSettings(DriveRecord& record);
+// A letter's record as the settings key has it.
+DriveRecord storedRecord(char letter);
 
 // What the drive itself answers, into the record: its type name, the shell's
 // name for it and the icon of the record's location. May wait on the drive.

@@ -14,16 +14,6 @@ namespace kelvarin {
 
 namespace {
 
-constexpr int kLabelCapacity = sizeof(DriveRecord::label);
-
-// A letter as the settings key has it, before anything is asked of a drive.
-DriveRecord storedRecord(char letter) {
-    DriveRecord record{};
-    formatText(record.rootPath, "%c:\\", letter);
-    readStoredSettings(record);
-    return record;
-}
-
 HICON loadAppIcon(HWND window, int size) {
     return static_cast<HICON>(LoadImageA(moduleOf(window), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                                          size, size, LR_DEFAULTCOLOR));
@@ -62,6 +52,18 @@ int DriveEditor::initialize() {
             list_.insert(drives_, drives_.record(letter));
         }
     }
+    // A share the user's Explorer remembers, where this session has no drive
+    // (an elevated program's session has none of the user's), is listed as
+    // that share.
+    const DWORD remembered = rememberedShares();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        DriveRecord record = storedRecord(letter);
+        if ((remembered >> letterIndex(letter) & 1) != 0 && !drives_.isListed(letter) &&
+            markRemembered(record)) {
+            settleLabel(record);
+            listDrive(record);
+        }
+    }
     // Explorer applies a letter's settings whenever a drive takes it, so the
     // letters that have some and no drive now are listed too.
     const DWORD stored = lettersWithSettings();
@@ -90,6 +92,7 @@ void DriveEditor::destroy() {
     for (UINT_PTR slot = 0; slot < kLetterCount; ++slot) {
         KillTimer(dialog_, kSilenceTimer + slot);
     }
+    shareWatch_.reset();
     closeAnswers(answers_);
     answers_ = nullptr;
     fields_.setPreview(nullptr, false);
@@ -104,12 +107,13 @@ void DriveEditor::destroy() {
 void DriveEditor::askDrives() {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         const DriveRecord& record = drives_.record(letter);
-        if (record.present) {
+        if (record.present && !record.remembered) {
             askAboutDrive(letter);
-        } else if (record.iconLocation[0] != '\0') {
+        } else if (record.remembered || record.iconLocation[0] != '\0') {
             ask(answers_, Question::Icon, 0, record, iconSize_);
         }
     }
+    shareWatch_.reset(watchRememberedShares(dialog_, kSharesChangedMessage));
 }
 
 // A drive still silent when its time is up is told as such, so the user
@@ -142,8 +146,9 @@ void DriveEditor::onTimer(UINT_PTR timer) {
 void DriveEditor::onAnswer(DriveAnswer* answer) {
     const DriveRecord& answered = answer->record;
     const char letter = answered.rootPath[0];
+    const DriveRecord& now = drives_.record(letter);
     if (!drives_.isListed(letter) ||
-        (answer->question == Question::Drive && !drives_.record(letter).present)) {
+        (answer->question == Question::Drive && (!now.present || now.remembered))) {
         return freeAnswer(answer); // gone, or left before it answered
     }
     // An icon of another size was asked before the window moved to a screen
@@ -205,12 +210,12 @@ void DriveEditor::settleAnswer(DriveRecord& record, const DriveRecord& answered)
     copyText(record.typeName, answered.typeName);
     copyText(record.shellName, answered.shellName);
     record.answered = 1;
-    char asStored[kLabelCapacity];
+    char asStored[sizeof(DriveRecord::label)];
     readSettingsText(letter, kDefaultLabelKey, asStored, sizeof asStored);
     const bool typed = lstrcmpA(record.label, asStored) != 0 ||
                        (current && !fields_.shows(IDC_LABEL, record.label));
     if (!typed) {
-        char shown[kLabelCapacity];
+        char shown[sizeof(DriveRecord::label)];
         copyText(shown, record.label);
         settleLabel(record);
         replaceShownLabel(letter, shown, record.label);
@@ -282,99 +287,6 @@ void DriveEditor::storeRecord(const DriveRecord& record) {
     }
     if (old.icon != nullptr) {
         DestroyIcon(old.icon);
-    }
-}
-
-void DriveEditor::listDrive(const DriveRecord& record) {
-    if (drives_.list(record)) {
-        list_.insert(drives_, record);
-    }
-}
-
-void DriveEditor::removeDrive(char letter) {
-    const HICON icon = drives_.record(letter).icon;
-    if (!fields_.previewOwned() && fields_.previewIcon() == icon) {
-        fields_.setPreview(nullptr, false);
-    }
-    if (icon != nullptr) {
-        DestroyIcon(icon);
-    }
-    drives_.unlist(letter);
-    list_.remove(letter);
-}
-
-void DriveEditor::addLetter(char letter) {
-    if (letterIndex(letter) < 0 || drives_.isListed(letter)) {
-        return;
-    }
-    DriveRecord record{};
-    formatText(record.rootPath, "%c:\\", letter);
-    markAbsent(record);
-    listDrive(record);
-    list_.select(letter);
-}
-
-void DriveEditor::onDrivesChanged(DWORD letters, bool arrived, bool media) {
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        if ((letters >> letterIndex(letter) & 1) == 0) {
-            continue;
-        }
-        if (!media) {
-            arrived ? driveArrived(letter) : driveLeft(letter);
-        } else if (drives_.record(letter).present) {
-            ask(answers_, Question::Drive, 0, drives_.record(letter), iconSize_);
-        }
-    }
-}
-
-// Read as at start-up, in the background. A ghosted item's unapplied edits
-// and mark stay with the drive.
-void DriveEditor::driveArrived(char letter) {
-    const bool listed = drives_.isListed(letter);
-    DriveRecord record = listed ? drives_.record(letter) : storedRecord(letter);
-    if (record.present) {
-        return;
-    }
-    record.present = 1;
-    record.answered = 0;
-    record.typeName[0] = '\0';
-    record.shellName[0] = '\0';
-    if (listed) {
-        storeRecord(record);
-    } else {
-        listDrive(record);
-    }
-    if (letter == shown_) {
-        fields_.showType(record.typeName);
-    }
-    askAboutDrive(letter);
-}
-
-// A leaving drive stays listed, ghosted, when it has stored settings or
-// unapplied edits, or is the one shown; otherwise its item goes.
-void DriveEditor::driveLeft(char letter) {
-    if (!drives_.record(letter).present) {
-        return;
-    }
-    const bool marked = drives_.isMarked(letter);
-    if (!marked && letter != shown_ && !hasStoredSettings(letter)) {
-        removeDrive(letter);
-        return;
-    }
-    DriveRecord record = drives_.record(letter);
-    markAbsent(record);
-    if (!marked) { // what the drive itself showed goes with it
-        char stored[kLabelCapacity];
-        readSettingsText(letter, kDefaultLabelKey, stored, sizeof stored);
-        replaceShownLabel(letter, record.label, stored);
-        copyText(record.label, stored);
-    }
-    storeRecord(record);
-    if (letter == shown_) {
-        fields_.showType(record.typeName);
-    }
-    if (record.iconLocation[0] == '\0') {
-        askIcon(letter);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "common/unique_handle.h"
 #include "drives/drive_answers.h"
 #include "drives/drive_table.h"
+#include "drives/remembered_shares.h"
 #include "editor/drive_list_view.h"
 #include "editor/edit_fields.h"
 
@@ -19,6 +20,11 @@ namespace kelvarin {
 // drives; and with each answer (lParam, a DriveAnswer the window frees).
 constexpr UINT kAskDrivesMessage = WM_APP + 1;
 constexpr UINT kDriveAnswerMessage = WM_APP + 2;
+constexpr UINT kSharesChangedMessage = WM_APP + 3;
+
+struct stop_watching {
+    void operator()(ShareWatch* watch) const { stopWatching(watch); }
+};
 
 class DriveEditor {
   public:
@@ -58,6 +64,8 @@ class DriveEditor {
     // The volumes of letters (bit 0 for A) arrived or left; for media (a
     // disc put in or taken out) the drives stay and are asked again.
     void onDrivesChanged(DWORD letters, bool arrived, bool media);
+    // The shares the user's Explorer remembers changed (kSharesChangedMessage).
+    void onRememberedSharesChanged();
 
     // Showing drives.
     void onListClick(HWND listView);
@@ -104,6 +112,7 @@ class DriveEditor {
     void removeDrive(char letter);
     void driveArrived(char letter);
     void driveLeft(char letter);
+    void listRemembered(DriveRecord record);
     void settleAnswer(DriveRecord& record, const DriveRecord& answered);
 
     // One timer per letter, counting from when its drive was asked.
@@ -119,6 +128,7 @@ class DriveEditor {
     unique_hicon bigIcon_;
     unique_hicon smallIcon_;
     AnswerSink* answers_ = nullptr;
+    unique_handle<ShareWatch*, stop_watching> shareWatch_;
     bool askPosted_ = false;
 };
 

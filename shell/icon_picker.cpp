@@ -1,5 +1,6 @@
 #include "shell/icon_picker.h"
 
+#include "common/platform.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "shell/icon_picker_dialog.h"
@@ -118,7 +119,7 @@ int pickIconFileWith(HWND owner, char* path, int capacity, int* index, int famil
 }
 
 int pickIconFile(HWND owner, char* path, int capacity, int* index) {
-    unique_hmodule shell32(LoadLibraryA("SHELL32.DLL"));
+    unique_hmodule shell32(loadSystemLibrary("shell32.dll"));
     ShellIconPicker shellPicker = nullptr;
     if (shell32) {
         shellPicker = reinterpret_cast<ShellIconPicker>(

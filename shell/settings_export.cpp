@@ -1,5 +1,6 @@
 #include "shell/settings_export.h"
 
+#include "common/text.h"
 #include "common/window.h"
 
 #include <shellapi.h>
@@ -25,7 +26,16 @@ int exportSettings(HWND owner) {
     if (PathFileExistsA(kExportFile) && !confirm(owner, "DriveInfo.regを上書きしますか？")) {
         return 0;
     }
-    ShellExecuteA(nullptr, "open", "regedit.exe", kExportParameters, nullptr, SW_SHOW);
+    // The registry editor of the Windows folder, which the redirector leaves
+    // alone: on 64-bit Windows the 64-bit one, exporting the view Explorer
+    // reads. By name alone, a 32-bit program would find SysWOW64's first.
+    char windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    char editor[MAX_PATH] = "regedit.exe";
+    if (length > 0 && length < MAX_PATH - sizeof "\\regedit.exe") {
+        formatText(editor, "%s\\regedit.exe", windows);
+    }
+    ShellExecuteA(nullptr, "open", editor, kExportParameters, nullptr, SW_SHOW);
     return 1;
 }
 

@@ -3,12 +3,14 @@
 // and going back to Windows' own icon and name; and Kelvarin.exe itself.
 #include "tests/support/testbed.h"
 
+#include "common/unique_handle.h"
 #include "drives/drive_answers.h"
 #include "drives/drive_settings.h"
 
 #include <dbt.h>
 #include <fstream>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 using namespace testbed;
 
@@ -307,6 +309,42 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     EXPECT_EQ("USBメモリ", stored('E', "DefaultLabel").text());
 }
 
+// An elevated Kelvarin has none of the drives the user mapped: the shares
+// the user's Explorer remembers are listed instead, and followed.
+TEST(Editor, SharesTheUsersExplorerRemembersAreListedFollowedAndGiveWayToDrives) {
+    remember('Y', "\\\\nas\\photos");
+    remember('F', "\\\\nas\\other"); // F: is a drive of this session: it wins
+    MainWindow main;
+    const auto state = [&](int item) {
+        return main.item(item) +
+               (ListView_GetItemState(main.control(IDC_DRIVE_LIST), item, LVIS_CUT) != 0
+                    ? " ghosted"
+                    : "");
+    };
+    ASSERT_EQ(8, SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("Y:\\", state(6));                    // in letter order, before Z:
+    EXPECT_TRUE(main.listShows(6, iconOf("F:\\"))); // a share's icon, nothing asked of it
+    main.select(kF);
+    EXPECT_EQ("", main.text(IDC_LABEL));
+    main.select(6);
+    EXPECT_EQ("ネットワーク", main.text(IDC_TYPE_NAME));
+    EXPECT_EQ("photos (\\\\nas)", main.text(IDC_LABEL));
+    screenshot(main.window, "remembered-share");
+    main.type(IDC_LABEL, "写真");
+    EXPECT_EQ(Texts{'Y' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("写真", stored('Y', "DefaultLabel").text());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Network\\Y"); // forgotten: ghosted, for its settings
+    EXPECT_TRUE(waitFor(
+        "Y: ghosted", [&] { return state(6); },
+        [](const std::string& seen) { return seen == "Y:\\ ghosted"; }));
+    EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
+    EXPECT_EQ("写真", main.text(IDC_LABEL));
+    remember('W', "\\\\nas\\music"); // remembered later
+    EXPECT_TRUE(waitFor(
+        "W: listed", [&] { return state(6); },
+        [](const std::string& seen) { return seen == "W:\\"; }));
+}
+
 // Explorer's icon cache is told of the location shown before a write or a
 // deletion and of the one shown after; Wine's shell only leaves a message
 // for it, which this story reads in a process of its own.
@@ -437,12 +475,83 @@ TEST(Dpi, ImagesAreTheScreensLargeIconsFromTheirOwnFrames) {
     EXPECT_TRUE(main.listShows(kE, frame(8, other / 3, other / 3)));
 }
 
+// A 32-bit Kelvarin on 64-bit Windows before 7, whose settings key for
+// 32-bit programs is apart from the one the 64-bit Explorer reads, and whose
+// system folder is the 32-bit one (scripts/testbed-wow64.sh).
+TEST(Wow64, AThirtyTwoBitKelvarinUsesTheViewsTheSixtyFourBitExplorerReads) {
+    BOOL wow64 = FALSE;
+    if (!getenv("KELVARIN_WOW64") || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+        GTEST_SKIP() << "no 64-bit Windows for 32-bit programs here: the tests are 64-bit where "
+                        "the kernel runs no 32-bit programs";
+    const std::string key = std::string(kelvarin::kSettingsKeyPath);
+    HKEY link = nullptr; // Wine shares the key through a link: opened as itself, deleted
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("Software\\Wow6432Node" + key.substr(8)).c_str(),
+                  REG_OPTION_OPEN_LINK, DELETE | KEY_WOW64_64KEY, &link);
+    using DeleteKey = LONG(WINAPI*)(HANDLE);
+    ASSERT_EQ(0, reinterpret_cast<DeleteKey>(reinterpret_cast<void*>(
+                     GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")))(link));
+    RegCloseKey(link);
+    const auto store64 = [&](char letter, const char* subkey, const std::string& text) {
+        HKEY value = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\" + letter + "\\" + subkey).c_str(), 0,
+                        nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &value, nullptr);
+        RegSetValueExA(value, nullptr, 0, REG_SZ, (const BYTE*)text.c_str(),
+                       DWORD(text.size() + 1));
+        RegCloseKey(value);
+    };
+    const auto query64 = [&](char letter) { // as the 64-bit registry tool reads it
+        const std::string out = binDir() + "\\..\\test-temp\\reg64.txt";
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, 7, &inherited, CREATE_ALWAYS, 0, 0);
+        STARTUPINFOA startup{sizeof startup};
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = file;
+        PROCESS_INFORMATION tool{};
+        std::string command =
+            "C:\\windows\\sysnative\\reg.exe query \"HKLM\\" + key + "\\" + letter + "\" /s";
+        if (CreateProcessA(nullptr, command.data(), 0, 0, TRUE, 0, 0, 0, &startup, &tool))
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.hProcess, 20000)) << command;
+        CloseHandle(file);
+        return readFile(out);
+    };
+    // Only in the 64-bit folder, named by the system folder's name.
+    CopyFileA((binDir() + "\\..\\tests\\red.ico").c_str(),
+              "C:\\windows\\sysnative\\kelvarin-red.ico", FALSE);
+    store64('E', "DefaultLabel", "六十四");
+    store64('H', "DefaultIcon", "C:\\windows\\system32\\kelvarin-red.ico");
+    MainWindow main;
+    EXPECT_TRUE(main.listShows(kH, Pixels(32 * 32, kRed)));
+    main.select(kH);
+    EXPECT_TRUE(main.previewShows(Pixels(32 * 32, kRed), Pixels(32 * 32, kBlue)));
+    main.select(kE);
+    EXPECT_EQ("六十四", main.text(IDC_LABEL));
+    EXPECT_EQ(Texts{'E' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
+    EXPECT_EQ(std::string::npos, query64('E').find("DefaultLabel")) << "not deleted there";
+    main.select(kD);
+    main.type(IDC_LABEL, "六四書込");
+    EXPECT_EQ(Texts{'D' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_NE(std::string::npos, query64('D').find("六四書込"));
+    const std::string folder = binDir() + "\\..\\test-temp";
+    DeleteFileA((folder + "\\DriveInfo.reg").c_str());
+    SetCurrentDirectoryA(folder.c_str());
+    main.boxes(ID_FILE_EXPORT, {IDOK});
+    SetCurrentDirectoryA(binDir().c_str());
+    const auto exported = [&] {
+        const std::string bytes = readFile(folder + "\\DriveInfo.reg");
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    };
+    EXPECT_TRUE(waitFor(
+        "the export of the 64-bit view", exported,
+        [](const std::wstring& text) { return text.find(L"六四書込") != std::wstring::npos; },
+        20000));
+}
+
 // Kelvarin.exe itself: one instance at a time, and exit code 0.
 struct Process : PROCESS_INFORMATION {
-    Process() : PROCESS_INFORMATION{} {
+    explicit Process(const std::string& folder = binDir()) : PROCESS_INFORMATION{} {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        std::string command = "\"" + binDir() + "\\Kelvarin.exe\"";
+        std::string command = "\"" + folder + "\\Kelvarin.exe\"";
         CreateProcessA(nullptr, command.data(), nullptr, nullptr, 0, 0, 0, 0, &startup, this);
     }
     ~Process() { TerminateProcess(hProcess, 1); }
@@ -472,24 +581,65 @@ struct Process : PROCESS_INFORMATION {
     }
 };
 
-TEST(Editor, KelvarinRunsOneInstanceAtATimeAndEndsWithExitCodeZero) {
+// The path of a module a process has loaded, once it has.
+std::string loadedModule(DWORD process, const char* name) {
+    const kelvarin::unique_kernel_handle all(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process));
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(all.get(), &module); more;
+         more = Module32Next(all.get(), &module))
+        if (!lstrcmpiA(module.szModule, name))
+            return module.szExePath;
+    return "";
+}
+
+TEST(Editor, KelvarinRunsOneInstanceAtATimeRunsNoDllBesideItAndEndsWithExitCodeZero) {
     // Its manifest names no other architecture than its own: a 64-bit program
     // that asks for the 32-bit common controls does not start where both exist.
-    const HMODULE exe =
-        LoadLibraryExA((binDir() + "\\Kelvarin.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE exe = LoadLibraryExA((binDir() + "\\Kelvarin.exe").c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     const HRSRC resource = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, resource))),
                                SizeofResource(exe, resource));
     EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls"));
     const char* other = sizeof(void*) == 8 ? "Architecture=\"X86\"" : "Architecture=\"amd64\"";
     EXPECT_EQ(std::string::npos, manifest.find(other)) << manifest;
+    // It imports only DLLs Windows loads from the system folder whatever lies
+    // beside it (the known DLLs), and the common controls through its manifest.
+    const auto* image = reinterpret_cast<const BYTE*>(ULONG_PTR(exe) & ~ULONG_PTR(3));
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const std::string known = " ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL "
+                              "MSVCRT.DLL OLE32.DLL SHELL32.DLL SHLWAPI.DLL USER32.DLL ";
+    for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+             image +
+             headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+         import->Name != 0; ++import) {
+        std::string name = reinterpret_cast<const char*>(image + import->Name);
+        CharUpperA(name.data());
+        EXPECT_NE(std::string::npos, known.find(" " + name + " ")) << name;
+    }
     Process first;
     const HWND main = first.window();
     EXPECT_EQ(0u, Process().exitCode()) << "a second instance kept running";
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0u, first.exitCode()) << "the close box asked something";
-    Process again; // the marker went with the first instance
-    PostMessageA(again.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    // Unpacked into a folder where a page once left an mpr.dll, which Wine,
+    // told to prefer it as Windows does, would run.
+    const std::string folder = binDir() + "\\..\\test-temp\\download";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyFileA((binDir() + "\\Kelvarin.exe").c_str(), (folder + "\\Kelvarin.exe").c_str(), FALSE);
+    CopyFileA(iconLibrary().c_str(), (folder + "\\mpr.dll").c_str(), FALSE);
+    DeleteFileA((folder + "\\mpr-ran.txt").c_str());
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", "mscoree,mshtml=;mpr=n,b");
+    Process again(folder); // the marker went with the first instance
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    const HWND window = again.window();
+    const auto mpr = [&] { return loadedModule(again.dwProcessId, "mpr.dll"); };
+    EXPECT_TRUE(waitFor("mpr.dll loaded to name F:'s share", mpr, std::size<std::string>));
+    EXPECT_EQ(0, lstrcmpiA("C:\\windows\\system32\\mpr.dll", mpr().c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "\\mpr-ran.txt").c_str()));
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0u, again.exitCode());
 }
 

@@ -19,10 +19,11 @@ int main(int argc, char** argv) {
         return std::fprintf(stderr, "the code page is %u, not 932: use scripts/test.sh\n",
                             GetACP()),
                2;
-    // "--record LOG ADDRESS": the test bed's browser and mail program, appending whole lines.
+    // "--record LOG ADDRESS": the test bed's browser and mail program, appending whole lines:
+    // the address and the program that started it.
     if (argc == 4 && std::strcmp(argv[1], "--record") == 0) {
         const HANDLE log = CreateFileA(argv[2], FILE_APPEND_DATA, 7, nullptr, OPEN_ALWAYS, 0, 0);
-        const std::string line = argv[3] + std::string("\n");
+        const std::string line = argv[3] + (" " + testbed::parentName()) + "\n";
         DWORD written = 0;
         return !WriteFile(log, line.data(), DWORD(line.size()), &written, nullptr);
     }

@@ -100,6 +100,7 @@ static void createKey(const std::string& path, DWORD options) {
 }
 
 void resetSettings() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Network");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey.c_str());
     createKey(kKey, 0);
     std::ofstream("G:\\.windows-label", std::ios::binary) << u8"データ\n";
@@ -127,6 +128,11 @@ Stored stored(char letter, const char* subkey) {
 void store(char letter, const char* subkey, const std::string& bytes, DWORD type) {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath(letter, subkey).c_str(), nullptr, type,
                     bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+void remember(char letter, const std::string& remote) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, (std::string("Network\\") + letter).c_str(), "RemotePath",
+                    REG_SZ, remote.c_str(), DWORD(remote.size() + 1));
 }
 
 void makeLetterKeyVolatile(char letter) {
@@ -187,15 +193,34 @@ void screenshot(HWND window, const std::string& name, RECT rect) {
         .write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size() * 4));
 }
 
+// Every running process: its id, its parent's and its program.
+static std::vector<PROCESSENTRY32> processes() {
+    const kelvarin::unique_kernel_handle all(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    std::vector<PROCESSENTRY32> found(1);
+    found.back().dwSize = sizeof(PROCESSENTRY32);
+    for (BOOL more = Process32First(all.get(), &found.back()); more;
+         more = Process32Next(all.get(), &found.back()))
+        found.push_back(found.back());
+    found.pop_back();
+    return found;
+}
+
 int processesNamed(const char* exe) {
-    const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
+    for (const auto& entry : processes())
         count += !lstrcmpiA(entry.szExeFile, exe) && entry.th32ProcessID != GetCurrentProcessId();
-    CloseHandle(all);
     return count;
+}
+
+std::string parentName() {
+    const auto all = processes();
+    DWORD parent = 0;
+    for (const auto& entry : all)
+        parent = entry.th32ProcessID == GetCurrentProcessId() ? entry.th32ParentProcessID : parent;
+    for (const auto& entry : all)
+        if (entry.th32ProcessID == parent)
+            return entry.szExeFile;
+    return "";
 }
 
 std::string wineMessages() {

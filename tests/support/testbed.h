@@ -38,7 +38,7 @@ inline std::string iconLibrary() {
 }
 constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF;
 std::string readFile(const std::string& path);
-void resetSettings(); // the settings key and the volume labels as laid
+void resetSettings(); // the settings key, labels and remembered shares as laid
 
 struct Stored {
     bool key = false;
@@ -52,6 +52,8 @@ void store(char letter, const char* subkey, const std::string& bytes, DWORD type
 inline void storeText(char letter, const char* subkey, const std::string& text) {
     store(letter, subkey, text + '\0');
 }
+// A connection the user's Explorer remembers ("\\server\share").
+void remember(char letter, const std::string& remote);
 // No non-volatile key can be made below a volatile one: writes that fail.
 void makeLetterKeyVolatile(char letter);
 
@@ -61,6 +63,7 @@ Pixels screenPixels(const RECT& rect);
 // test-artifacts/name.WxH.bgra, once the window's pixels on the screen stop changing.
 void screenshot(HWND window, const std::string& name, RECT rect = {});
 int processesNamed(const char* exe); // running, other than this one
+std::string parentName();            // the program that started this one
 // What Wine wrote to this program's stderr and its children's
 // (scripts/testbed-exec.sh keeps a copy).
 std::string wineMessages();
