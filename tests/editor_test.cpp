@@ -503,14 +503,15 @@ TEST(Wow64, AThirtyTwoBitKelvarinUsesTheViewsTheSixtyFourBitExplorerReads) {
         const std::string out = binDir() + "\\..\\test-temp\\reg64.txt";
         SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
         HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, 7, &inherited, CREATE_ALWAYS, 0, 0);
-        STARTUPINFOA startup{sizeof startup};
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = startup.hStdError = file;
         PROCESS_INFORMATION tool{};
         std::string command =
             "C:\\windows\\sysnative\\reg.exe query \"HKLM\\" + key + "\\" + letter + "\" /s";
-        if (CreateProcessA(nullptr, command.data(), 0, 0, TRUE, 0, 0, 0, &startup, &tool))
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.hProcess, 20000)) << command;
+        EXPECT_TRUE(CreateProcessA(nullptr, command.data(), 0, 0, TRUE, 0, 0, 0, &startup, &tool));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.hProcess, 20000)) << command;
         CloseHandle(file);
         return readFile(out);
     };
