@@ -210,6 +210,16 @@ void onDriveAnswer(HWND window, DriveAnswer* answer) {
     }
 }
 
+// The note under the type is a remark, not a value: in the gray text colour.
+INT_PTR noteColours(HWND window, HDC context, HWND control) {
+    if (control != GetDlgItem(window, IDC_LOCATION_NOTE)) {
+        return FALSE;
+    }
+    SetTextColor(context, GetSysColor(COLOR_GRAYTEXT));
+    SetBkMode(context, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
 void paintPreview(HWND window) {
     const HWND preview = GetDlgItem(window, IDC_PREVIEW);
     PAINTSTRUCT paint;
@@ -265,6 +275,15 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             editor->drawSizes(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         }
         return TRUE;
+    case WM_DROPFILES:
+        if (DriveEditor* editor = editorOf(window)) {
+            editor->onDropFiles(reinterpret_cast<HDROP>(wParam));
+        } else {
+            DragFinish(reinterpret_cast<HDROP>(wParam));
+        }
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        return noteColours(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DPICHANGED:
         if (DriveEditor* editor = editorOf(window)) {
             editor->onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

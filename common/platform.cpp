@@ -3,6 +3,8 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 
+#include <shellapi.h>
+
 namespace kelvarin {
 
 namespace {
@@ -12,16 +14,6 @@ namespace {
 // update that added it.
 bool searchFlagsWork() {
     return GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
-}
-
-// Whether a path names prefix or something below it, without case.
-bool isBelow(const char* path, const char* prefix) {
-    const int length = lstrlenA(prefix);
-    if (lstrlenA(path) < length || CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path,
-                                                  length, prefix, length) != CSTR_EQUAL) {
-        return false;
-    }
-    return path[length] == '\\' || path[length] == '\0';
 }
 
 LONG g_wow64 = -1; // not asked yet
@@ -110,7 +102,7 @@ void nativeFilePath(char (&path)[MAX_PATH]) {
     formatText(system, "%s\\System32", windows);
     formatText(native, "%s\\Sysnative", windows);
     const DWORD attributes = GetFileAttributesA(native);
-    if (!isBelow(path, system) || attributes == INVALID_FILE_ATTRIBUTES ||
+    if (!isInFolder(path, system) || attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return;
     }
@@ -133,6 +125,19 @@ bool isElevated() {
     return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
            GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
            elevation.TokenIsElevated != 0;
+}
+
+void acceptDroppedFiles(HWND window) {
+    using AllowMessage = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    constexpr UINT kCopyGlobalData = 0x0049; // the drop's data, as the shell passes it
+    const auto allow = systemFunction<AllowMessage>("user32.dll", "ChangeWindowMessageFilterEx");
+    for (UINT message :
+         {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData}) {
+        if (allow != nullptr) {
+            allow(window, message, MSGFLT_ALLOW, nullptr);
+        }
+    }
+    DragAcceptFiles(window, TRUE);
 }
 
 } // namespace kelvarin

@@ -46,4 +46,9 @@ void nativeFilePath(char (&path)[MAX_PATH]);
 // Run with an administrator's full token (User Account Control elevated).
 bool isElevated();
 
+// Lets a window take files dropped from programs of a lower integrity level
+// (Explorer, when this program runs elevated), which Windows 7 and later
+// otherwise keep from it, and accept drops at all.
+void acceptDroppedFiles(HWND window);
+
 } // namespace kelvarin

@@ -61,4 +61,15 @@ void terminateText(char* buffer, std::size_t capacity) {
     buffer[boundedTextLength(buffer, capacity)] = '\0';
 }
 
+bool isInFolder(const char* path, const char* folder) {
+    int length = lstrlenA(folder);
+    while (length > 0 && folder[length - 1] == '\\') {
+        --length;
+    }
+    return length > 0 && lstrlenA(path) >= length &&
+           CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path, length, folder, length) ==
+               CSTR_EQUAL &&
+           (path[length] == '\\' || path[length] == '\0');
+}
+
 } // namespace kelvarin

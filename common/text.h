@@ -36,4 +36,8 @@ template <std::size_t N> void terminateText(char (&buffer)[N]) {
     terminateText(buffer, N);
 }
 
+// Whether a path names folder or something below it, without case (a
+// folder given with its final backslash too).
+bool isInFolder(const char* path, const char* folder);
+
 } // namespace kelvarin

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <unknwn.h>
 
 #include <utility>
 
@@ -69,6 +70,13 @@ struct free_library {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
 
+struct free_heap {
+    void operator()(void* block) const { HeapFree(GetProcessHeap(), 0, block); }
+};
+struct release_com {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+
 using unique_hkey = unique_handle<HKEY, close_hkey>;
 using unique_hicon = unique_handle<HICON, destroy_hicon>;
 using unique_hmenu = unique_handle<HMENU, destroy_hmenu>;
@@ -76,5 +84,8 @@ using unique_himagelist = unique_handle<HIMAGELIST, destroy_himagelist>;
 using unique_kernel_handle = unique_handle<HANDLE, close_handle>;
 using unique_hmodule = unique_handle<HMODULE, free_library>;
 using unique_hbitmap = unique_handle<HBITMAP, delete_gdi_object>;
+// A block of the process heap, and a COM interface.
+template <typename T> using unique_heap = unique_handle<T*, free_heap>;
+template <typename Interface> using unique_com = unique_handle<Interface*, release_com>;
 
 } // namespace kelvarin

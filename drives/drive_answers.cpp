@@ -79,6 +79,12 @@ void answerQuestion(DriveAnswer& answer) {
     if (answer.question == Question::Refresh) {
         return refreshExplorerImage(record.iconLocation, record.rootPath);
     }
+    if (answer.question == Question::Picture) {
+        char icon[MAX_PATH];
+        answer.made = makeIconFromPicture(record.iconLocation, icon);
+        copyText(record.iconLocation, icon);
+        return;
+    }
     // A remembered share's own icon is the system's network drive icon:
     // nothing asks the share.
     char network[MAX_PATH] = {};
@@ -92,6 +98,9 @@ void answerQuestion(DriveAnswer& answer) {
                          ? explorerSize(kExtraLargeSize, record.iconSize)
                          : record.iconSize;
     record.icon = loadIconFromLocation(location, size);
+    if (answer.question == Question::Preview) {
+        answer.note = locationNote(record.iconLocation);
+    }
     for (int i = 0; answer.question == Question::Preview && i < kExplorerSizeCount; ++i) {
         const int pixels = explorerSize(kExplorerSizes[i], record.iconSize);
         // The large one is the size just loaded at every DPI.

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "drives/drive_record.h"
+#include "drives/icon_maker.h"
+#include "drives/location_note.h"
 
 #include <windows.h>
 
@@ -16,6 +18,7 @@ enum class Question {
     Preview, // the icon of a location for the preview, and at Explorer's sizes
     Large,   // the icon of a location at Explorer's extra-large size
     Refresh, // tells Explorer's icon cache the location's picture changed
+    Picture, // makes an icon file of the picture at the location
 };
 
 // Explorer's sizes of a drive's icon beside the list's: small, large and
@@ -38,6 +41,10 @@ struct DriveAnswer {
     // a frame of its own for (bit 0 for the first).
     HICON sizes[kExplorerSizeCount];
     unsigned ownFrames;
+    // A preview's note on whether Explorer will find its file later; a
+    // picture's outcome, with the icon file made as record.iconLocation.
+    LocationNote note;
+    MadeIcon made;
 };
 
 // A size for 96 DPI at the DPI whose large-icon size is iconSize.

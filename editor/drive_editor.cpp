@@ -2,6 +2,7 @@
 
 #include "common/product.h"
 #include "common/dpi.h"
+#include "common/platform.h"
 #include "common/text.h"
 #include "common/window.h"
 #include "drives/drive_settings.h"
@@ -75,6 +76,7 @@ int DriveEditor::initialize() {
         }
     }
     answers_ = openAnswers(dialog_, kDriveAnswerMessage);
+    acceptDroppedFiles(dialog_);
     return 1;
 }
 
@@ -160,12 +162,15 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
     if (answer->question == Question::Preview && current && answered.icon != nullptr) {
         fields_.setPreview(std::exchange(answer->record.icon, nullptr), true);
         fields_.setSizes(answer->sizes, answer->ownFrames);
+        fields_.showNote(noteText(answer->note));
+    }
+    if (answer->question == Question::Picture && letter == shown_) {
+        usePicture(answer->record.iconLocation, answer->made);
     }
     if (answer->question == Question::Large && current && answered.icon != nullptr) {
         showLargePreview(dialog_, answered.icon, explorerSize(kExtraLargeSize, iconSize_));
     }
-    if (answer->question == Question::Preview || answer->question == Question::Large ||
-        answer->question == Question::Refresh) {
+    if (answer->question != Question::Drive && answer->question != Question::Icon) {
         return freeAnswer(answer);
     }
     DriveRecord record = drives_.record(letter);

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace kelvarin {
 
@@ -92,8 +93,11 @@ class DriveEditor {
     void applyChanges(char letter, int command);
     void restoreDefaults(char letter);
 
-    // The Browse button.
+    // The Browse button, and a file dropped on the window (WM_DROPFILES):
+    // the shown drive's icon location becomes an icon file, an icon of a
+    // program or library picked from it, or an icon made of a picture.
     void browseForIcon();
+    void onDropFiles(HDROP drop);
 
   private:
     enum class ApplyResult { Declined, Written, Failed };
@@ -101,6 +105,9 @@ class DriveEditor {
     ApplyResult applyOne(char letter);
     bool writeVolumeLabel(char letter, const DriveRecord& values);
     void refreshImages(char letter, const char* before, const char* now);
+    void useIconFile(const char* path);
+    void usePicture(const char* icon, MadeIcon made);
+    void setShownLocation(const char* location);
     void reportWriteFailure(char letter) const;
     void storeFields(char letter);
     void storeRecord(const DriveRecord& record);

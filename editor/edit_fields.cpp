@@ -40,6 +40,10 @@ void EditFields::showType(const char* typeName) {
     SetDlgItemTextA(dialog_, IDC_TYPE_NAME, typeName);
 }
 
+void EditFields::showNote(const char* note) {
+    SetDlgItemTextA(dialog_, IDC_LOCATION_NOTE, note);
+}
+
 void EditFields::read(int controlId, char* buffer, int capacity) const {
     buffer[0] = '\0';
     GetDlgItemTextA(dialog_, controlId, buffer, capacity);

@@ -20,6 +20,8 @@ class EditFields {
     // The record's location, name and type, and its icon in the preview.
     void show(const DriveRecord& record);
     void showType(const char* typeName);
+    // Under the type: whether Explorer will find the icon's file later.
+    void showNote(const char* note);
     // A control's text, cut to the buffer on a character boundary.
     void read(int controlId, char* buffer, int capacity) const;
     // What the user typed or chose: location and name (and the type shown).

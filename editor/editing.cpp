@@ -2,9 +2,12 @@
 // the Browse button.
 #include "editor/drive_editor.h"
 
+#include "common/product.h"
 #include "common/text.h"
 #include "res/resource.h"
 #include "shell/icon_picker.h"
+
+#include <shlwapi.h>
 
 namespace kelvarin {
 
@@ -52,6 +55,7 @@ void DriveEditor::storeFields(char letter) {
 
 void DriveEditor::showRecord(const DriveRecord& record) {
     fields_.show(record);
+    fields_.showNote("");
     HICON none[kExplorerSizeCount] = {};
     fields_.setSizes(none, 0);
     askPreview(record.iconLocation);
@@ -93,6 +97,10 @@ void DriveEditor::onComboKillFocus(int comboId) {
     if (changed) {
         drives_.setMarked(shown_, true);
     }
+    // A typed location is previewed, with its note, once it is typed.
+    if (changed && comboId == IDC_ICON_PATH) {
+        askPreview(typed.iconLocation);
+    }
 }
 
 void DriveEditor::onComboSelChange(int comboId) {
@@ -107,6 +115,67 @@ void DriveEditor::onComboSelChange(int comboId) {
         askPreview(text);
     }
     drives_.setMarked(selected, true);
+}
+
+// The first of the files dropped counts; a drop with no drive shown has
+// nowhere to go.
+void DriveEditor::onDropFiles(HDROP drop) {
+    char path[MAX_PATH] = {};
+    const UINT length = DragQueryFileA(drop, 0, path, MAX_PATH);
+    DragFinish(drop);
+    if (drives_.isListed(shown_) && length > 0 && length < MAX_PATH) {
+        useIconFile(path);
+    }
+}
+
+// An icon file is its first icon; a program or library with one icon gives
+// that one, with more the picker opens on it; a picture is made an icon of
+// in the lane of the drive it is on, and used when that comes back.
+void DriveEditor::useIconFile(const char* path) {
+    char location[sizeof DriveRecord::iconLocation];
+    if (isPicture(path)) {
+        DriveRecord asked = drives_.record(shown_);
+        copyText(asked.iconLocation, path);
+        ask(answers_, Question::Picture, 0, asked);
+        return;
+    }
+    const UINT icons = ExtractIconExA(path, -1, nullptr, nullptr, 0);
+    if (lstrcmpiA(PathFindExtensionA(path), ".ico") == 0 || icons == 1) {
+        formatText(location, "%s,0", path);
+    } else {
+        char chosen[MAX_PATH];
+        int index = 0;
+        copyText(chosen, path);
+        if (pickIconFile(dialog_, chosen, sizeof chosen, &index) != 1) {
+            return;
+        }
+        formatText(location, "%s,%d", chosen, index);
+    }
+    setShownLocation(location);
+}
+
+void DriveEditor::usePicture(const char* icon, MadeIcon made) {
+    if (made != MadeIcon::Made) {
+        const char* why = made == MadeIcon::NoImaging
+                              ? "画像を読み込む Windows Imaging Component がありません。"
+                          : made == MadeIcon::NotSaved ? "アイコンファイルを保存できませんでした。"
+                                                       : "画像を読み込めませんでした。";
+        MessageBoxA(dialog_, why, kProductName, MB_ICONERROR | MB_OK);
+        return;
+    }
+    char location[sizeof DriveRecord::iconLocation];
+    formatText(location, "%s,0", icon);
+    setShownLocation(location);
+}
+
+// As if the location had been typed: shown, previewed and, where it differs
+// from the drive's own, the drive marked.
+void DriveEditor::setShownLocation(const char* location) {
+    fields_.selectOrAddComboText(location, IDC_ICON_PATH);
+    askPreview(location);
+    if (lstrcmpA(location, drives_.record(shown_).iconLocation) != 0) {
+        drives_.setMarked(shown_, true);
+    }
 }
 
 void DriveEditor::browseForIcon() {

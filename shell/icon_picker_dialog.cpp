@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "common/window.h"
+#include "common/product.h"
 #include "drives/icon_loader.h"
+#include "drives/icon_maker.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -52,9 +54,33 @@ void selectIcon(HWND dialog, int item) {
     SendMessageA(iconList(dialog), LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
 }
 
+// A picture is made an icon of first, and its icon file shown in its
+// place; one that cannot be says so and leaves the box as it was.
+bool madeIcon(HWND dialog, const char* picture, char (&icon)[MAX_PATH]) {
+    const MadeIcon made = makeIconFromPicture(picture, icon);
+    if (made == MadeIcon::Made) {
+        SetDlgItemTextA(dialog, IDC_PICKER_FILE, icon);
+        return true;
+    }
+    MessageBoxA(dialog,
+                made == MadeIcon::NoImaging
+                    ? "画像を読み込む Windows Imaging Component がありません。"
+                : made == MadeIcon::NotSaved ? "アイコンファイルを保存できませんでした。"
+                                             : "画像を読み込めませんでした。",
+                kProductName, MB_ICONERROR | MB_OK);
+    SetDlgItemTextA(dialog, IDC_PICKER_FILE, stateOf(dialog)->loaded);
+    return false;
+}
+
 // Fills the list with the icons of file, item i showing icon i, and selects
 // preferred when the file has that many icons. Returns the icon count.
-int loadIcons(HWND dialog, const char* file, int preferred) {
+int loadIcons(HWND dialog, const char* picked, int preferred) {
+    char file[MAX_PATH];
+    if (!isPicture(picked)) {
+        copyText(file, picked);
+    } else if (!madeIcon(dialog, picked, file)) {
+        return 0;
+    }
     PickerState* state = stateOf(dialog);
     copyText(state->loaded, file);
     const HWND list = iconList(dialog);
@@ -108,6 +134,8 @@ void browseForFile(HWND dialog) {
     query.lStructSize = sizeof query;
     query.hwndOwner = dialog;
     query.lpstrFilter = "アイコンを含むファイル (*.ico;*.exe;*.dll)\0*.ico;*.exe;*.dll\0"
+                        "画像 (*.png;*.bmp;*.jpg;*.gif;*.tif)\0"
+                        "*.png;*.bmp;*.jpg;*.jpeg;*.gif;*.tif;*.tiff\0"
                         "プログラム (*.exe)\0*.exe\0"
                         "ライブラリ (*.dll)\0*.dll\0"
                         "アイコン (*.ico)\0*.ico\0"

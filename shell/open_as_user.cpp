@@ -12,26 +12,21 @@ namespace kelvarin {
 
 namespace {
 
-struct release_com {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename Interface> using com_ptr = unique_handle<Interface*, release_com>;
-
 using AllocString = BSTR(WINAPI*)(const OLECHAR*);
 using FreeString = void(WINAPI*)(BSTR);
 
 // The shell's object of the desktop window, which Explorer runs in the
 // user's session: the documented way back from an elevated program.
-com_ptr<IShellDispatch2> desktopShell() {
-    com_ptr<IShellWindows> windows;
-    com_ptr<IDispatch> desktop;
-    com_ptr<IServiceProvider> services;
-    com_ptr<IShellBrowser> browser;
-    com_ptr<IShellView> view;
-    com_ptr<IDispatch> background;
-    com_ptr<IShellFolderViewDual> folder;
-    com_ptr<IDispatch> application;
-    com_ptr<IShellDispatch2> shell;
+unique_com<IShellDispatch2> desktopShell() {
+    unique_com<IShellWindows> windows;
+    unique_com<IDispatch> desktop;
+    unique_com<IServiceProvider> services;
+    unique_com<IShellBrowser> browser;
+    unique_com<IShellView> view;
+    unique_com<IDispatch> background;
+    unique_com<IShellFolderViewDual> folder;
+    unique_com<IDispatch> application;
+    unique_com<IShellDispatch2> shell;
     VARIANT location{}, none{};
     location.vt = VT_I4;
     location.lVal = CSIDL_DESKTOP;
@@ -68,7 +63,7 @@ bool openThroughDesktop(const char* target) {
         MultiByteToWideChar(CP_ACP, 0, target, -1, wide, 2 * MAX_PATH) == 0) {
         return false;
     }
-    const com_ptr<IShellDispatch2> shell = desktopShell();
+    const unique_com<IShellDispatch2> shell = desktopShell();
     if (!shell) {
         return false;
     }

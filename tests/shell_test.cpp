@@ -1,7 +1,11 @@
 // The shell services: choosing an icon (the shell's picker and Kelvarin's
 // own), exporting the settings, and the about box with its links.
+#include "drives/icon_maker.h"
 #include "shell/icon_picker.h"
 #include "tests/support/testbed.h"
+
+#include <fstream>
+#include <shlobj.h>
 
 using namespace testbed;
 
@@ -82,6 +86,104 @@ TEST(Shell, BrowsePicksAnIconIntoTheIconBoxAndPreviewAndMarksTheDrive) {
     main.select(kD); // the focus left the icon box: E is marked and written
     EXPECT_EQ(Texts{"E ドライブの情報の変更を適用しますか？"}, main.boxes(ID_APPLY_ALL, {IDOK}));
     EXPECT_EQ(kShell32 + ",8", stored('E', "DefaultIcon").text());
+}
+
+// Files dropped on the window: an icon file, a library's icon picked, a
+// picture made an icon file every user can read; and the note on whether
+// Explorer will find the file later.
+TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
+    const std::string tests = binDir() + "\\..\\tests\\", red = tests + "red.ico";
+    char folder[MAX_PATH] = {};
+    ASSERT_TRUE(kelvarin::madeIconsFolder(folder));
+    DeleteFileA((folder + std::string("\\picture.ico")).c_str());
+    storeText('G', "DefaultIcon", "C:\\no\\such.ico"); // checked when its drive is shown
+    MainWindow main;
+    const auto note = [&] { return main.text(IDC_LOCATION_NOTE); };
+    main.select(kG);
+    EXPECT_TRUE(
+        waitFor("G:'s note", note, [](auto t) { return t == "アイコンファイルが見つかりません"; }));
+    main.select(kE);
+    main.drop(red);
+    EXPECT_EQ(red + ",0", main.text(IDC_ICON_PATH));
+    EXPECT_EQ(Texts{"E ドライブの情報の変更を適用しますか？"},
+              main.boxes(ID_APPLY_ALL, {IDCANCEL}));
+    ModalScript pick({[&](HWND picker) { // a library with two icons: the user picks
+        char file[MAX_PATH] = {};
+        GetDlgItemTextA(picker, IDC_PICKER_FILE, file, MAX_PATH);
+        EXPECT_EQ(iconLibrary(), file);
+        EXPECT_EQ(2, SendDlgItemMessageA(picker, IDC_PICKER_LIST, LVM_GETITEMCOUNT, 0, 0));
+        LVITEMA state{};
+        state.state = state.stateMask = LVIS_SELECTED;
+        SendDlgItemMessageA(picker, IDC_PICKER_LIST, LVM_SETITEMSTATE, 1, LPARAM(&state));
+        PostMessageA(picker, WM_COMMAND, IDOK, 0);
+    }});
+    main.drop(iconLibrary());
+    EXPECT_EQ(iconLibrary() + ",1", main.text(IDC_ICON_PATH));
+    const std::string made = folder + std::string("\\picture.ico");
+    for (int again = 0; again < 2; ++again) { // the same picture again: the same file
+        main.drop(tests + "picture.png");
+        EXPECT_TRUE(waitFor(
+            "the icon made of the picture", [&] { return main.text(IDC_ICON_PATH); },
+            [&](const std::string& shown) { return shown == made + ",0"; }));
+    }
+    WIN32_FIND_DATAA found{};
+    const HANDLE all = FindFirstFileA((folder + std::string("\\picture*")).c_str(), &found);
+    EXPECT_FALSE(FindNextFileA(all, &found)) << "a second icon file of the same picture";
+    FindClose(all);
+    // Eight frames; 256 as PNG; the 32-pixel one (rows bottom up) transparent
+    // around the picture, as in its transparent quarter, and blue inside.
+    const std::string icon = readFile(made);
+    ASSERT_GT(icon.size(), 6u + 8 * 16);
+    std::string sizes;
+    for (int i = 0; i < 8; ++i) {
+        const unsigned char width = icon[6 + i * 16];
+        sizes += std::to_string(width == 0 ? 256 : width) + " ";
+        const std::size_t at = *reinterpret_cast<const DWORD*>(&icon[6 + i * 16 + 12]);
+        if (width == 0)
+            EXPECT_EQ("\x89PNG", icon.substr(at, 4));
+        const auto alpha = [&](int x, int y) {
+            return BYTE(icon[at + 40 + ((31 - y) * 32 + x) * 4 + 3]);
+        };
+        const auto blue = [&](int x, int y) {
+            return BYTE(icon[at + 40 + ((31 - y) * 32 + x) * 4]);
+        };
+        if (width == 32)
+            EXPECT_EQ("0 0 255 255",
+                      std::to_string(alpha(0, 0)) + " " + std::to_string(alpha(4, 16)) + " " +
+                          std::to_string(alpha(20, 16)) + " " + std::to_string(blue(20, 16)));
+    }
+    EXPECT_EQ("16 20 24 32 40 48 64 256 ", sizes);
+    EXPECT_TRUE(waitFor(
+        "its frames at Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
+        [](const std::string& sizes) { return sizes == "16 32 48"; }));
+    EXPECT_TRUE(main.previewShows(iconOf(made.c_str()), iconOf((iconLibrary() + ",1").c_str())));
+    screenshot(main.window, "dropped-picture");
+    std::ofstream(tests + "broken.png") << "not a picture";
+    ModalScript unreadable({[](HWND box) {
+        char text[256] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        EXPECT_STREQ("画像を読み込めませんでした。", text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }});
+    main.drop(tests + "broken.png");
+    EXPECT_TRUE(waitFor(
+        "the box", [&] { return unreadable.steps.size(); }, std::logical_not()));
+    EXPECT_EQ(made + ",0", main.text(IDC_ICON_PATH));
+    char profile[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, profile);
+    const struct {
+        std::string folder, note;
+    } notes[] = {{"E:", "取り外せるドライブ上のファイルです"},
+                 {profile, "このユーザーだけのフォルダーにあります"},
+                 {"C:\\windows\\system32", ""},
+                 {"F:", "ネットワーク上のファイルです"}};
+    for (const auto& n : notes) {
+        CopyFileA(red.c_str(), (n.folder + "\\kelvarin-red.ico").c_str(), FALSE);
+        main.drop(n.folder + "\\kelvarin-red.ico");
+        EXPECT_TRUE(waitFor("the note " + n.note, note, [&](auto t) { return t == n.note; }));
+        if (n.folder == "E:")
+            screenshot(main.window, "note-removable");
+    }
 }
 
 TEST(Shell, TheExportAsksAndNeverOverwritesWithoutAnOk) {

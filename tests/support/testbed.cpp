@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "common/unique_handle.h"
 
+#include <shlobj.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -150,8 +151,11 @@ Pixels iconOf(const char* location) {
     char path[MAX_PATH];
     kelvarin::unique_hicon icon;
     SHFILEINFOA info{};
+    // Explorer's rule: a file with icons of its own shows the one at the index.
     const int index = PathParseIconLocationA(lstrcpynA(path, location, MAX_PATH));
-    if (index == 0 && SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON))
+    const UINT own = PathIsRootA(path) ? 0 : ExtractIconExA(path, -1, nullptr, nullptr, 0);
+    if (index == 0 && (own == 0 || own == UINT_MAX) &&
+        SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON))
         icon.reset(info.hIcon);
     else
         ExtractIconExA(path, index, icon.put(), nullptr, 1);
@@ -298,6 +302,15 @@ void MainWindow::select(int item) {
     SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_SETITEMSTATE, item, LPARAM(&state));
     NMHDR click{control(IDC_DRIVE_LIST), IDC_DRIVE_LIST, static_cast<UINT>(NM_CLICK)};
     SendMessageA(window, WM_NOTIFY, IDC_DRIVE_LIST, LPARAM(&click));
+}
+
+void MainWindow::drop(const std::string& path) {
+    const HGLOBAL files = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    auto* head = static_cast<DROPFILES*>(GlobalLock(files));
+    head->pFiles = sizeof(DROPFILES); // then the names, each ended, and an empty one
+    std::memcpy(head + 1, path.c_str(), path.size());
+    GlobalUnlock(files);
+    SendMessageA(window, WM_DROPFILES, WPARAM(files), 0);
 }
 
 void MainWindow::type(int comboId, const std::string& text) {

@@ -118,6 +118,7 @@ struct MainWindow {
     void select(int item);                             // a click on the drive; -1: on empty space
     void type(int comboId, const std::string& text);   // focus in, text, focus out
     void choose(int comboId, const std::string& item); // from the drop-down list
+    void drop(const std::string& path);                // from Explorer, as the shell drops
     void command(int id) const { SendMessageA(window, WM_COMMAND, id, 0); }
     // Sends a command; the message boxes (titled "Kelvarin") it shows are
     // answered with buttons in turn; their texts.
