@@ -94,9 +94,9 @@ INT_PTR onComboCommand(DriveEditor& editor, int id, int code) {
     }
 }
 
-// The Apply popup's commands act on the list's selected drive, if any.
+// The Apply popup's commands act on the shown drive, if any.
 INT_PTR onApplyMenuCommand(DriveEditor& editor, int id) {
-    const char selected = editor.selectedLetter();
+    const char selected = editor.shownLetter();
     if (selected == 0) {
         return TRUE;
     }
@@ -263,6 +263,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             editor->onRememberedSharesChanged();
         }
         return TRUE;
+    case kKeepSelectionMessage:
+        if (DriveEditor* editor = editorOf(window)) {
+            editor->keepShownSelected();
+        }
+        return TRUE;
     case kDriveAnswerMessage:
         onDriveAnswer(window, reinterpret_cast<DriveAnswer*>(lParam));
         return TRUE;
@@ -285,10 +290,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
         return noteColours(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DPICHANGED:
+        // FALSE: the dialog manager then moves the window to the rectangle
+        // Windows suggests and lays its controls and fonts out for the DPI.
         if (DriveEditor* editor = editorOf(window)) {
-            editor->onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            editor->onDpiChanged(HIWORD(wParam));
         }
-        return TRUE;
+        return FALSE;
     case WM_TIMER:
         if (DriveEditor* editor = editorOf(window)) {
             editor->onTimer(wParam);

@@ -43,4 +43,39 @@ int scaleForDpi(int pixels, UINT dpi) {
     return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
 
+// Windows 98 and 2000 on have monitors; before them the screen's work area
+// is the only one.
+RECT workAreaOf(HWND window) {
+    using MonitorOfWindow = HMONITOR(WINAPI*)(HWND, DWORD);
+    using MonitorInfo = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
+    const auto monitorOf = reinterpret_cast<MonitorOfWindow>(
+        reinterpret_cast<void*>(user32Function("MonitorFromWindow")));
+    const auto infoOf =
+        reinterpret_cast<MonitorInfo>(reinterpret_cast<void*>(user32Function("GetMonitorInfoA")));
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitorOf != nullptr && infoOf != nullptr &&
+        infoOf(monitorOf(window, MONITOR_DEFAULTTONEAREST), &info)) {
+        return info.rcWork;
+    }
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
+// The frame's metrics of the window's own DPI (Windows 10 1607 on); a
+// per-monitor-aware window must not be measured with the system's.
+RECT windowRectFor(HWND window, RECT client) {
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    const auto adjust = reinterpret_cast<AdjustForDpi>(
+        reinterpret_cast<void*>(user32Function("AdjustWindowRectExForDpi")));
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
+    const auto extended = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE));
+    const BOOL menu = GetMenu(window) != nullptr;
+    if (adjust == nullptr || !adjust(&client, style, menu, extended, windowDpi(window))) {
+        AdjustWindowRectEx(&client, style, menu, extended);
+    }
+    return client;
+}
+
 } // namespace kelvarin

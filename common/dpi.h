@@ -22,4 +22,18 @@ inline int largeIconSize(UINT dpi) {
 // A size given for 96 DPI, at dpi.
 int scaleForDpi(int pixels, UINT dpi);
 
+// The distance between the items of an icon view of icons size pixels
+// square: with their labels under them, or without (room for the frame of
+// the selection).
+inline int iconSpacing(int size, bool labels) {
+    return labels ? size * 75 / 32 : size * 44 / 32;
+}
+
+// The work area (the screen less the taskbar) of the monitor a window is on.
+RECT workAreaOf(HWND window);
+
+// The window's outer rectangle for a client area of client, with its style
+// and menu, at its DPI.
+RECT windowRectFor(HWND window, RECT client);
+
 } // namespace kelvarin

@@ -15,9 +15,8 @@ namespace {
 using SizedIconExtractor = UINT(WINAPI*)(LPCSTR, int, int, int, HICON*, UINT*, UINT, UINT);
 using ImageListOfShell = HRESULT(WINAPI*)(int, REFIID, void**);
 
-// The shell's image lists: 48 pixels, and 256 from Windows Vista on.
+// The shell's image list of 48 pixels.
 constexpr int kExtraLargeList = 2;
-constexpr int kJumboList = 4;
 const IID kImageListId = {
     0x46EB5926, 0x582E, 0x4017, {0x9F, 0xDF, 0xE8, 0x99, 0x8D, 0xAA, 0x09, 0x50}};
 
@@ -51,17 +50,26 @@ HICON shellIcon(const char* path, int size) {
                    ? info.hIcon
                    : nullptr;
     }
-    // Another size comes from the shell's larger image lists, whose images
-    // are the icons' own frames of 48 and 256 pixels.
+    // Another size comes from the file the shell takes the icon from: its
+    // own frame of that size, or one scaled from its nearest.
+    if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICONLOCATION) != 0) {
+        terminateText(info.szDisplayName);
+        if (HICON icon = info.szDisplayName[0] != '\0'
+                             ? extractLargeIcon(info.szDisplayName, info.iIcon, size)
+                             : nullptr) {
+            return icon;
+        }
+    }
+    // Where it names no file, its 48-pixel image scaled: the 256-pixel list
+    // holds an icon without a frame that large as a small one in a corner of
+    // a transparent square.
     const HMODULE shell32 = GetModuleHandleA("shell32.dll");
     const auto imageList = reinterpret_cast<ImageListOfShell>(reinterpret_cast<void*>(
         shell32 != nullptr ? GetProcAddress(shell32, MAKEINTRESOURCEA(727)) : nullptr));
     HIMAGELIST images = nullptr;
     if (imageList == nullptr ||
         SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_SYSICONINDEX) == 0 ||
-        (FAILED(imageList(size > 48 ? kJumboList : kExtraLargeList, kImageListId,
-                          reinterpret_cast<void**>(&images))) &&
-         FAILED(imageList(kExtraLargeList, kImageListId, reinterpret_cast<void**>(&images))))) {
+        FAILED(imageList(kExtraLargeList, kImageListId, reinterpret_cast<void**>(&images)))) {
         return nullptr;
     }
     return resized(ImageList_GetIcon(images, info.iIcon, ILD_NORMAL), size);

@@ -8,6 +8,8 @@
 #include <shlwapi.h>
 #include <wincodec.h>
 
+#include <cstring>
+
 namespace kelvarin {
 
 namespace {
@@ -223,7 +225,7 @@ bool sameContent(const char* path, const BYTE* bytes, std::size_t size) {
     const unique_heap<BYTE> read(static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size)));
     DWORD got = 0;
     return read && ReadFile(file.get(), read.get(), static_cast<DWORD>(size), &got, nullptr) &&
-           got == size && RtlCompareMemory(read.get(), bytes, size) == size;
+           got == size && std::memcmp(read.get(), bytes, size) == 0;
 }
 
 // A new file of that name, written whole, or none at all.

@@ -56,13 +56,9 @@ int DriveEditor::showApplyMenu(int menuId) {
 }
 
 void DriveEditor::applyChanges(char letter, int command) {
-    // The fields belong to the selected drive, or, with none selected (a
-    // click on empty space), still to the drive they show; a marked drive's
-    // fields are what gets written.
-    const char selected = list_.selectedLetter();
-    const char shown = selected != 0 ? selected : shown_;
-    if (drives_.isMarked(shown)) {
-        storeFields(shown);
+    // A marked drive's fields are what gets written.
+    if (drives_.isMarked(shown_)) {
+        storeFields(shown_);
     }
 
     bool written = false;

@@ -35,14 +35,8 @@ int DriveEditor::initialize() {
     SetWindowTextA(dialog_, kProductName);
     enumerateDrives(drives_);
 
-    // The title bar and the task switcher each take the image of their own
-    // size; one image scaled for both looks blurred in one of them.
     const UINT dpi = windowDpi(dialog_);
-    bigIcon_.reset(loadAppIcon(dialog_, largeIconSize(dpi)));
-    smallIcon_.reset(loadAppIcon(dialog_, systemMetric(SM_CXSMICON, dpi)));
-    SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-
+    setWindowIcons(dpi);
     iconSize_ = largeIconSize(dpi);
     fields_.setIconSize(iconSize_);
     if (!list_.createImages(iconSize_)) {
@@ -184,12 +178,24 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
     freeAnswer(answer);
 }
 
-// Moved to a screen of another DPI: the window takes the size Windows
-// suggests, and every image is asked again at the new size; until they
-// come, the old ones are shown scaled.
-void DriveEditor::onDpiChanged(UINT dpi, const RECT& suggested) {
-    SetWindowPos(dialog_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+// The title bar and the task switcher each take the image of their own
+// size; one image scaled for both looks blurred in one of them.
+void DriveEditor::setWindowIcons(UINT dpi) {
+    unique_hicon big(loadAppIcon(dialog_, largeIconSize(dpi)));
+    unique_hicon small(loadAppIcon(dialog_, systemMetric(SM_CXSMICON, dpi)));
+    SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
+}
+
+// Moved to a screen of another DPI: the dialog manager lays the window and
+// its controls out for it (the window procedure leaves the message to it);
+// the title bar's icons and every image are made again at the new size,
+// the images in the background; until they come, the old ones are shown
+// scaled.
+void DriveEditor::onDpiChanged(UINT dpi) {
+    setWindowIcons(dpi);
     const int size = largeIconSize(dpi);
     if (size == iconSize_ || !list_.createImages(size)) {
         return;

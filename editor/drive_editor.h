@@ -22,6 +22,7 @@ namespace kelvarin {
 constexpr UINT kAskDrivesMessage = WM_APP + 1;
 constexpr UINT kDriveAnswerMessage = WM_APP + 2;
 constexpr UINT kSharesChangedMessage = WM_APP + 3;
+constexpr UINT kKeepSelectionMessage = WM_APP + 4;
 
 struct stop_watching {
     void operator()(ShareWatch* watch) const { stopWatching(watch); }
@@ -55,8 +56,8 @@ class DriveEditor {
     // A drive that has not told its type kSilenceMs after it was asked is
     // shown as not answering (WM_TIMER).
     void onTimer(UINT_PTR timer);
-    // WM_DPICHANGED: the window's new DPI and the rectangle Windows suggests.
-    void onDpiChanged(UINT dpi, const RECT& suggested);
+    // WM_DPICHANGED: the window's new DPI.
+    void onDpiChanged(UINT dpi);
 
     // Letters without a drive, and drives that come and go.
     DWORD listedLetters() const { return drives_.listedLetters(); } // bit 0 for A
@@ -72,7 +73,12 @@ class DriveEditor {
     void onListClick(HWND listView);
     // A selection moved by the keyboard shows the drive as a click would.
     void onListItemChanged(const NMLISTVIEW& change);
-    char selectedLetter() const { return list_.selectedLetter(); }
+    // The drive the fields show, which is the list's selected item: the
+    // Apply menu, Browse, the drop-downs and change tracking act on it.
+    char shownLetter() const { return shown_; }
+    // kKeepSelectionMessage: the list left without a selection selects the
+    // shown drive again.
+    void keepShownSelected();
     void commitCurrentEdits();
     void showRecord(const DriveRecord& record);
     int selectOrAddComboText(const char* text, int comboId) {
@@ -105,6 +111,7 @@ class DriveEditor {
     ApplyResult applyOne(char letter);
     bool writeVolumeLabel(char letter, const DriveRecord& values);
     void refreshImages(char letter, const char* before, const char* now);
+    void setWindowIcons(UINT dpi);
     void useIconFile(const char* path);
     void usePicture(const char* icon, MadeIcon made);
     void setShownLocation(const char* location);

@@ -1,6 +1,7 @@
 #include "editor/drive_list_view.h"
 
 #include "common/text.h"
+#include "common/dpi.h"
 #include "common/unique_handle.h"
 #include "common/window.h"
 #include "drives/drive_settings.h"
@@ -49,9 +50,12 @@ bool DriveListView::createImages(int size) {
     ImageList_ReplaceIcon(images.get(), kPlaceholderImage, blank.get());
     ImageList_ReplaceIcon(images.get(), kNeutralImage, neutral ? neutral.get() : blank.get());
     // The list view owns the image list from here on; the one it gives back
-    // is ours again.
+    // is ours again. The items stand apart by what the images need.
     const unique_himagelist old(reinterpret_cast<HIMAGELIST>(SendMessageA(
         list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()))));
+    const int spacing = iconSpacing(size, true);
+    SendMessageA(list_, LVM_SETICONSPACING, 0, MAKELPARAM(spacing, spacing));
+    arrange();
     return true;
 }
 
@@ -67,12 +71,21 @@ void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {
     item.state = record.present ? 0 : LVIS_CUT;
     item.lParam = static_cast<unsigned char>(record.rootPath[0]);
     SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    arrange();
+}
+
+// An icon view places an item inserted later at its next free place,
+// whatever its index; the items are laid out again in their order, which
+// is the letters', with no gap where one left.
+void DriveListView::arrange() {
+    SendMessageA(list_, LVM_ARRANGE, LVA_DEFAULT, 0);
 }
 
 void DriveListView::remove(char letter) {
     const int item = itemOf(letter);
     if (item >= 0) {
         SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(item), 0);
+        arrange();
     }
 }
 

@@ -41,6 +41,7 @@ class DriveListView {
 
   private:
     int itemOf(char letter) const;
+    void arrange();
 
     HWND list_;
 };

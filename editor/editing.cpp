@@ -24,11 +24,23 @@ void DriveEditor::onListClick(HWND /*listView*/) {
 }
 
 void DriveEditor::onListItemChanged(const NMLISTVIEW& change) {
-    const bool becameSelected = (change.uChanged & LVIF_STATE) != 0 &&
-                                (change.uNewState & LVIS_SELECTED) != 0 &&
-                                (change.uOldState & LVIS_SELECTED) == 0;
-    if (becameSelected && list_.letterAt(change.iItem) != shown_) {
+    const bool stateChanged = (change.uChanged & LVIF_STATE) != 0;
+    const bool was = (change.uOldState & LVIS_SELECTED) != 0;
+    const bool is = (change.uNewState & LVIS_SELECTED) != 0;
+    if (stateChanged && is && !was && list_.letterAt(change.iItem) != shown_) {
         onListClick(nullptr);
+    }
+    // A click on empty space leaves the list without a selection while the
+    // fields still show a drive; once the list has settled (another item may
+    // be selected next), the shown drive is selected again.
+    if (stateChanged && was && !is && list_.letterAt(change.iItem) == shown_) {
+        PostMessageA(dialog_, kKeepSelectionMessage, 0, 0);
+    }
+}
+
+void DriveEditor::keepShownSelected() {
+    if (list_.selectedLetter() == 0 && drives_.isListed(shown_)) {
+        list_.select(shown_);
     }
 }
 
@@ -73,15 +85,13 @@ void DriveEditor::onPreviewClicked() {
 }
 
 void DriveEditor::onComboSetFocus() {
-    const char selected = list_.selectedLetter();
-    if (!drives_.isListed(selected)) {
+    if (!drives_.isListed(shown_)) {
         return;
     }
-    const DriveRecord& record = drives_.record(selected);
-    FocusSnapshot& snapshot = drives_.snapshot(selected);
+    const DriveRecord& record = drives_.record(shown_);
+    FocusSnapshot& snapshot = drives_.snapshot(shown_);
     copyText(snapshot.label, record.label);
     copyText(snapshot.iconLocation, record.iconLocation);
-    shown_ = selected;
 }
 
 void DriveEditor::onComboKillFocus(int comboId) {
@@ -104,17 +114,15 @@ void DriveEditor::onComboKillFocus(int comboId) {
 }
 
 void DriveEditor::onComboSelChange(int comboId) {
-    const char selected = list_.selectedLetter();
-    if (!drives_.isListed(selected)) {
+    if (!drives_.isListed(shown_)) {
         return;
     }
     if (comboId == IDC_ICON_PATH) {
         char text[sizeof DriveRecord::iconLocation];
         fields_.selection(IDC_ICON_PATH, text);
-        shown_ = selected;
         askPreview(text);
     }
-    drives_.setMarked(selected, true);
+    drives_.setMarked(shown_, true);
 }
 
 // The first of the files dropped counts; a drop with no drive shown has
@@ -179,11 +187,10 @@ void DriveEditor::setShownLocation(const char* location) {
 }
 
 void DriveEditor::browseForIcon() {
-    const char selected = list_.selectedLetter();
-    if (!drives_.isListed(selected)) {
+    if (!drives_.isListed(shown_)) {
         return;
     }
-    DriveRecord record = drives_.record(selected);
+    DriveRecord record = drives_.record(shown_);
     char path[MAX_PATH] = {};
     int index = 0;
     pickIconFile(dialog_, path, sizeof path, &index);
@@ -193,7 +200,6 @@ void DriveEditor::browseForIcon() {
     SetFocus(GetDlgItem(dialog_, IDC_ICON_PATH));
     if (path[0] != '\0') {
         formatText(record.iconLocation, "%s,%d", path, index);
-        shown_ = selected;
         askPreview(record.iconLocation);
     }
     fields_.selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);

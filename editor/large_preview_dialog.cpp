@@ -21,9 +21,8 @@ LargePreview* previewOf(HWND dialog) {
 // main window.
 void fitToIcon(HWND dialog, const LargePreview& preview) {
     const int margin = scaleForDpi(8, windowDpi(dialog));
-    RECT frame{0, 0, preview.size + 2 * margin, preview.size + 2 * margin};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+    const RECT frame =
+        windowRectFor(dialog, RECT{0, 0, preview.size + 2 * margin, preview.size + 2 * margin});
     RECT owner{};
     GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;

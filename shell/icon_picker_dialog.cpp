@@ -150,14 +150,14 @@ void browseForFile(HWND dialog) {
 }
 
 // Over the middle of the window that asked for it, as the shell's picker
-// opens, kept inside the work area.
+// opens, kept inside the work area of the owner's monitor.
 void centreOverOwner(HWND dialog) {
     const HWND owner = GetWindow(dialog, GW_OWNER);
-    RECT ownerRect{}, box{}, area{};
+    RECT ownerRect{}, box{};
     if (owner == nullptr || !GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &box)) {
         return;
     }
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const RECT area = workAreaOf(owner);
     const int width = box.right - box.left;
     const int height = box.bottom - box.top;
     int left = (ownerRect.left + ownerRect.right - width) / 2;
@@ -179,7 +179,8 @@ void onInitDialog(HWND dialog, PickerState* state) {
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL,
                  reinterpret_cast<LPARAM>(ImageList_Create(iconSize(dialog), iconSize(dialog),
                                                            ILC_COLOR32 | ILC_MASK, 64, 32)));
-    SendMessageA(list, LVM_SETICONSPACING, 0, MAKELPARAM(44, 44));
+    const int spacing = iconSpacing(iconSize(dialog), false);
+    SendMessageA(list, LVM_SETICONSPACING, 0, MAKELPARAM(spacing, spacing));
     loadIcons(dialog, state->path, *state->index);
 }
 

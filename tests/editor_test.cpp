@@ -3,6 +3,8 @@
 // and going back to Windows' own icon and name; and Kelvarin.exe itself.
 #include "tests/support/testbed.h"
 
+#include "app/main_dialog.h"
+#include "common/dpi.h"
 #include "common/unique_handle.h"
 #include "drives/drive_answers.h"
 #include "drives/drive_settings.h"
@@ -40,6 +42,8 @@ TEST(Editor, StartsWithEveryDriveAndNothingShownAndExitsOnlyWhenAsked) {
     }
     for (int id : {IDC_TYPE_NAME, IDC_ICON_PATH, IDC_LABEL})
         EXPECT_EQ("", main.text(id)) << "control " << id;
+    for (int id : {ID_APPLY_ALL, ID_APPLY_THIS, ID_RESTORE_DEFAULTS, IDC_BROWSE}) // no drive shown
+        EXPECT_EQ(Texts{}, main.boxes(id)) << id;
     SetCurrentDirectoryA("C:\\windows"); // no read-me there: the one beside the program
     main.command(ID_HELP_README);
     SetCurrentDirectoryA(binDir().c_str());
@@ -74,10 +78,13 @@ TEST(Editor, EditsStayWithTheirDriveAndMarkedDrivesAreAskedForInListOrder) {
     EXPECT_EQ("共有", main.text(IDC_LABEL));
     screenshot(main.window, "main-window");
     EXPECT_EQ(3, SendDlgItemMessageA(main.window, IDC_LABEL, CB_GETCOUNT, 0, 0)); // "" once
+    main.select(-1); // a click on empty space: F: stays shown, and selected
+    EXPECT_TRUE(waitFor(
+        "F: selected again", [&] { return main.selected(); }, [](int item) { return item == kF; }));
+    ModalScript browse({[](HWND picker) { PostMessageA(picker, WM_COMMAND, IDCANCEL, 0); }});
+    main.command(IDC_BROWSE);
+    EXPECT_TRUE(browse.steps.empty()) << "Browse opened no picker for the shown drive";
     main.choose(IDC_LABEL, "共有"); // a choice from the list marks, even the same text
-    main.select(-1);                // the popup's commands need a selected drive
-    for (int id : {ID_APPLY_ALL, ID_APPLY_THIS, ID_RESTORE_DEFAULTS, IDC_BROWSE})
-        EXPECT_EQ(Texts{}, main.boxes(id)) << id;
     EXPECT_EQ((Texts{'F' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
     main.select(kD); // one drive: asked even unmarked, and its mark stays
     main.type(IDC_LABEL, "二回");
@@ -219,8 +226,8 @@ TEST(Editor, FixedDisksShowTheirVolumesLabelAndWriteItOnlyWhenEditedRestoringGoe
 }
 
 TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
-    storeText('K', "DefaultIcon", "shell32.dll,8");
-    storeText('b', "DefaultLabel", "古いディスク"); // found as B, as Explorer does
+    storeText('k', "DefaultIcon", "shell32.dll,8"); // found as K, as Explorer does
+    storeText('Y', "DefaultLabel", "古いディスク");
     const std::string other = std::string(kelvarin::kSettingsKeyPath) + "\\Backup\\DefaultLabel";
     RegSetValueA(HKEY_LOCAL_MACHINE, other.c_str(), REG_SZ, "x", 1); // no letter's: not listed
     MainWindow main;
@@ -228,56 +235,62 @@ TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
         return SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMSTATE, item, LVIS_CUT);
     };
     ASSERT_EQ(9, SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ("B:\\", main.item(0));
-    EXPECT_EQ("K:\\", main.item(7));
-    EXPECT_EQ(LVIS_CUT, ghosted(0));
-    EXPECT_EQ(0, ghosted(1)) << "C: is there";
-    EXPECT_EQ(kNeutral, main.image(0)) << "B: has no icon location";
-    EXPECT_TRUE(main.listShows(7, iconOf("shell32.dll,8")));
-    main.select(0);
+    EXPECT_EQ("K:\\", main.item(6));
+    EXPECT_EQ("Y:\\", main.item(7));
+    EXPECT_EQ(LVIS_CUT, ghosted(7));
+    EXPECT_EQ(0, ghosted(0)) << "C: is there";
+    EXPECT_EQ(kNeutral, main.image(7)) << "Y: has no icon location";
+    EXPECT_TRUE(main.listShows(6, iconOf("shell32.dll,8")));
+    main.select(7);
     screenshot(main.window, "ghosted-letters");
     EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
     EXPECT_EQ("古いディスク", main.text(IDC_LABEL));
     main.type(IDC_LABEL, "外付け");
-    EXPECT_EQ(Texts{"B" + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
-    EXPECT_EQ("外付け", stored('B', "DefaultLabel").text());
-    main.select(7);
+    EXPECT_EQ(Texts{"Y" + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("外付け", stored('Y', "DefaultLabel").text());
+    main.select(6);
     EXPECT_EQ("shell32.dll,8", main.text(IDC_ICON_PATH));
     EXPECT_EQ(Texts{"K" + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
     EXPECT_FALSE(stored('K').key);
-    EXPECT_EQ(kNeutral, main.image(7)) << "K: with nothing stored";
-    for (int button : {IDCANCEL, IDOK}) { // the letters not listed, M: chosen
-        ModalScript add({[&](HWND box) {
-            const HWND letters = GetDlgItem(box, IDC_ADD_LETTER_LIST);
-            EXPECT_EQ(26 - 9, SendMessageA(letters, CB_GETCOUNT, 0, 0));
-            SendMessageA(letters, CB_SELECTSTRING, WPARAM(-1), LPARAM("M:"));
-            PostMessageA(box, WM_COMMAND, button, 0);
+    EXPECT_EQ(kNeutral, main.image(6)) << "K: with nothing stored";
+    const auto add = [&](const char* letter, int button, LRESULT offered) {
+        ModalScript box({[&](HWND added) { // the letters not listed
+            const HWND letters = GetDlgItem(added, IDC_ADD_LETTER_LIST);
+            EXPECT_EQ(offered, SendMessageA(letters, CB_GETCOUNT, 0, 0));
+            SendMessageA(letters, CB_SELECTSTRING, WPARAM(-1), LPARAM(letter));
+            PostMessageA(added, WM_COMMAND, button, 0);
         }});
         main.command(ID_FILE_ADD_LETTER);
-    }
-    EXPECT_EQ("M:\\", main.item(8)) << "after K:, before Z:";
-    EXPECT_EQ(8, ListView_GetNextItem(main.control(IDC_DRIVE_LIST), -1, LVNI_SELECTED));
+    };
+    add("B:", IDCANCEL, 26 - 9);
+    add("B:", IDOK, 26 - 9); // before every other, drawn first too
+    EXPECT_EQ(0, main.selected());
+    EXPECT_TRUE(main.inLetterOrder());
+    screenshot(main.window, "added-b");
     EXPECT_EQ("", main.text(IDC_LABEL));
-    EXPECT_FALSE(stored('M').key) << "written before any apply";
+    EXPECT_FALSE(stored('B').key) << "written before any apply";
+    add("M:", IDOK, 26 - 10);
+    EXPECT_EQ("M:\\", main.item(8)) << "after K:, before Y:";
+    EXPECT_TRUE(main.inLetterOrder());
     for (char letter = 'A'; letter <= 'Z'; ++letter) // every letter listed: nothing to add
         storeText(letter, "DefaultLabel", "x");
     MainWindow full;
     const HMENU file = GetSubMenu(GetMenu(full.window), 0);
     SendMessageA(full.window, WM_INITMENUPOPUP, WPARAM(file), 0);
     EXPECT_TRUE(GetMenuState(file, ID_FILE_ADD_LETTER, MF_BYCOMMAND) & MF_GRAYED);
+    full.select(0); // A:, the first of all, like any other
+    full.type(IDC_LABEL, "最初");
+    EXPECT_EQ(Texts{"A" + kAsk}, full.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ("最初", stored('A', "DefaultLabel").text());
 }
 
 TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     storeText('G', "DefaultLabel", "保存名"); // G: shows its volume label while there
     MainWindow main;
     const auto volume = [&](char letter, UINT event, WORD flags = 0) {
-        DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'),
-                                    flags};
-        SendMessageA(main.window, WM_DEVICECHANGE, event, LPARAM(&change));
+        main.volume(letter, event, flags);
     };
-    const auto selected = [&] {
-        return main.item(ListView_GetNextItem(main.control(IDC_DRIVE_LIST), -1, LVNI_SELECTED));
-    };
+    const auto selected = [&] { return main.item(main.selected()); };
     main.select(kE);
     main.type(IDC_LABEL, "USBメモリ");
     main.select(kH);
@@ -291,6 +304,7 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     volume('B', DBT_DEVICEARRIVAL);
     EXPECT_EQ((Texts{"A:\\", "B:\\", "C:\\", "E:\\"}),
               (Texts{main.item(0), main.item(1), main.item(2), main.item(3)}));
+    EXPECT_TRUE(main.inLetterOrder());
     EXPECT_EQ("H:\\", selected());
     EXPECT_EQ("RAMディスク", main.text(IDC_TYPE_NAME));
     main.select(5); // G: now, then H: again: what was typed stayed with H:
@@ -377,7 +391,7 @@ TEST(Editor, ExplorersIconCacheIsToldOfEveryLocationBeforeAndAfter) {
 // test lets it.
 const HANDLE g_letG = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 void slowG(kelvarin::DriveRecord& record) {
-    if (record.rootPath[0] == 'G')
+    if (record.rootPath[0] == 'G' || record.rootPath[0] == 'A') // A: when it arrives
         WaitForSingleObject(g_letG, INFINITE);
     kelvarin::askDrive(record);
 }
@@ -397,6 +411,13 @@ TEST(Editor, ADriveNotAnsweredYetHoldsUpNothingAndItsAnswerKeepsWhatWasTyped) {
     EXPECT_TRUE(waitFor(
         "G: told as not answering", [&] { return main.text(IDC_TYPE_NAME); },
         [](const std::string& type) { return type == kSilent; }, 10000));
+    main.volume('A', DBT_DEVICEARRIVAL); // one that arrives is told so as well
+    main.select(0);
+    EXPECT_TRUE(waitFor(
+        "A: told as not answering", [&] { return main.text(IDC_TYPE_NAME); },
+        [](const std::string& type) { return type == kSilent; }, 10000));
+    main.select(kG + 1);
+    main.volume('A', DBT_DEVICEREMOVECOMPLETE); // nothing of it kept: gone
     main.type(IDC_LABEL, "遅い");
     main.type(IDC_ICON_PATH, "shell32.dll,4"); // its answer brings ,5's icon: stale
     EXPECT_EQ((Texts{'G' + kAsk, 'G' + kFailed}), main.boxes(ID_APPLY_THIS, {IDOK, IDOK}));
@@ -468,10 +489,27 @@ TEST(Dpi, ImagesAreTheScreensLargeIconsFromTheirOwnFrames) {
     EXPECT_TRUE(waitFor(
         "the extra-large preview", [&] { return large.steps.size(); },
         [](std::size_t left) { return left == 0; }));
-    RECT suggested{}; // moved to a screen of another DPI: every image asked again at its size
+    // A file without frames that large still fills the image, never a small
+    // frame in a corner of it.
+    const auto images = reinterpret_cast<HIMAGELIST>(
+        SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    const kelvarin::unique_hicon library(ImageList_GetIcon(images, 'D' - 'A', 0));
+    const Pixels drawn = iconPixels(library.get(), size);
+    EXPECT_GT(std::count(drawn.begin(), drawn.end(), kRed), size * size * 3 / 4);
+    // Moved to a screen of another DPI: the dialog manager lays the window out
+    // (the procedure leaves it the message), the title bar's icons are made at
+    // the new size and every image is asked again at its size.
+    RECT suggested{};
     GetWindowRect(main.window, &suggested);
     const int other = dpi == 144 ? 96 : 144;
-    SendMessageA(main.window, WM_DPICHANGED, MAKEWPARAM(other, other), LPARAM(&suggested));
+    EXPECT_EQ(FALSE, kelvarin::MainDialogProc(main.window, WM_DPICHANGED, MAKEWPARAM(other, other),
+                                              LPARAM(&suggested)));
+    ICONINFO big{};
+    GetIconInfo(HICON(SendMessageA(main.window, WM_GETICON, ICON_BIG, 0)), &big);
+    BITMAP bits{};
+    GetObjectA(big.hbmColor, sizeof bits, &bits);
+    DeleteObject(big.hbmColor), DeleteObject(big.hbmMask);
+    EXPECT_EQ(other / 3, bits.bmWidth);
     EXPECT_TRUE(main.listShows(kE, frame(8, other / 3, other / 3)));
 }
 
@@ -545,6 +583,49 @@ TEST(Wow64, AThirtyTwoBitKelvarinUsesTheViewsTheSixtyFourBitExplorerReads) {
         "the export of the 64-bit view", exported,
         [](const std::wstring& text) { return text.find(L"六四書込") != std::wstring::npos; },
         20000));
+}
+
+// Every window at the screen's scale (CTest runs this at 96, 144 and 192
+// DPI): no text cut, no control over another, the picker's icons apart; the
+// pictures in test-artifacts.
+TEST(Dpi, EveryWindowShowsItsTextsWholeWithNoControlOverAnother) {
+    char profile[MAX_PATH] = {}; // the longest note: a folder of this user's
+    SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, profile);
+    CopyFileA((binDir() + "\\..\\tests\\red.ico").c_str(),
+              (profile + std::string("\\red.ico")).c_str(), FALSE);
+    MainWindow main;
+    const std::string dpi = std::to_string(kelvarin::windowDpi(main.window));
+    main.select(kD);
+    main.drop(profile + std::string("\\red.ico"));
+    EXPECT_TRUE(waitFor(
+        "the note", [&] { return main.text(IDC_LOCATION_NOTE); },
+        [](const std::string& note) { return !note.empty(); }));
+    EXPECT_TRUE(laidOut(main.window));
+    screenshot(main.window, "main-" + dpi);
+    const auto look = [&](int command, const std::string& name) {
+        ModalScript box({[&](HWND window) {
+            EXPECT_TRUE(name == "apply-menu" || laidOut(window)) << name;
+            RECT at{};
+            GetWindowRect(window, &at);
+            screenshot(window, name + "-" + dpi,
+                       RECT{at.left - 4, at.top - 4, at.right + 4, at.bottom + 4});
+            if (name == "icon-picker") { // icons at least their size apart
+                const HWND list = GetDlgItem(window, IDC_PICKER_LIST);
+                POINT first{}, second{};
+                ListView_GetItemPosition(list, 0, &first);
+                ListView_GetItemPosition(list, 1, &second);
+                EXPECT_GE(std::max(second.x - first.x, second.y - first.y),
+                          kelvarin::largeIconSize(kelvarin::windowDpi(window)));
+            }
+            EndMenu();
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }});
+        main.command(command);
+    };
+    look(IDC_APPLY, "apply-menu");
+    look(IDC_BROWSE, "icon-picker");
+    look(ID_HELP_ABOUT, "about-box");
+    look(ID_FILE_ADD_LETTER, "add-letter");
 }
 
 // Kelvarin.exe itself: one instance at a time, and exit code 0.

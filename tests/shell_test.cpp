@@ -134,28 +134,25 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     // around the picture, as in its transparent quarter, and blue inside.
     const std::string icon = readFile(made);
     ASSERT_GT(icon.size(), 6u + 8 * 16);
-    std::string sizes;
+    std::string sizes, png, corners;
     for (int i = 0; i < 8; ++i) {
         const unsigned char width = icon[6 + i * 16];
-        sizes += std::to_string(width == 0 ? 256 : width) + " ";
         const std::size_t at = *reinterpret_cast<const DWORD*>(&icon[6 + i * 16 + 12]);
-        if (width == 0)
-            EXPECT_EQ("\x89PNG", icon.substr(at, 4));
-        const auto alpha = [&](int x, int y) {
-            return BYTE(icon[at + 40 + ((31 - y) * 32 + x) * 4 + 3]);
+        const auto pixel = [&](int x, int y, int channel) { // blue 0, alpha 3
+            return std::to_string(BYTE(icon[at + 40 + ((31 - y) * 32 + x) * 4 + channel])) + " ";
         };
-        const auto blue = [&](int x, int y) {
-            return BYTE(icon[at + 40 + ((31 - y) * 32 + x) * 4]);
-        };
-        if (width == 32)
-            EXPECT_EQ("0 0 255 255",
-                      std::to_string(alpha(0, 0)) + " " + std::to_string(alpha(4, 16)) + " " +
-                          std::to_string(alpha(20, 16)) + " " + std::to_string(blue(20, 16)));
+        sizes += std::to_string(width == 0 ? 256 : width) + " ";
+        png += width == 0 ? icon.substr(at, 4) : "";
+        corners += width == 32
+                       ? pixel(0, 0, 3) + pixel(4, 16, 3) + pixel(20, 16, 3) + pixel(20, 16, 0)
+                       : "";
     }
+    EXPECT_EQ("\x89PNG", png);
+    EXPECT_EQ("0 0 255 255 ", corners);
     EXPECT_EQ("16 20 24 32 40 48 64 256 ", sizes);
     EXPECT_TRUE(waitFor(
         "its frames at Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
-        [](const std::string& sizes) { return sizes == "16 32 48"; }));
+        [](const std::string& shown) { return shown == "16 32 48"; }));
     EXPECT_TRUE(main.previewShows(iconOf(made.c_str()), iconOf((iconLibrary() + ",1").c_str())));
     screenshot(main.window, "dropped-picture");
     std::ofstream(tests + "broken.png") << "not a picture";

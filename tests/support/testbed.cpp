@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
+#include <dbt.h>
 
 #include <cmath>
 #include <fstream>
@@ -254,6 +255,53 @@ DWORD runWithShellMessages(const std::string& test) {
     return code;
 }
 
+::testing::AssertionResult laidOut(HWND window) {
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child))
+            controls.push_back(child);
+    auto result = ::testing::AssertionSuccess();
+    const auto name = [](HWND control) {
+        char text[64] = {};
+        GetWindowTextA(control, text, sizeof text);
+        return "control " + std::to_string(GetDlgCtrlID(control)) + " \"" + text + "\"";
+    };
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        RECT a{}, b{}, both{}, client{};
+        GetWindowRect(controls[i], &a);
+        for (std::size_t j = i + 1; j < controls.size(); ++j)
+            if (GetWindowRect(controls[j], &b), IntersectRect(&both, &a, &b))
+                result = ::testing::AssertionFailure()
+                         << name(controls[i]) << " over " << name(controls[j]);
+        char kind[16] = {}, text[256] = {};
+        GetClassNameA(controls[i], kind, sizeof kind);
+        const LONG style = GetWindowLongA(controls[i], GWL_STYLE), type = style & SS_TYPEMASK;
+        const bool button = !lstrcmpiA(kind, "Button");
+        const bool label =
+            !lstrcmpiA(kind, "Static") && (type <= SS_RIGHT || type == SS_LEFTNOWORDWRAP);
+        if (!(label || button) || !GetWindowTextA(controls[i], text, sizeof text))
+            continue;
+        // Buttons keep a margin for their frame; some labels are one line.
+        const bool oneLine = button || (style & SS_CENTERIMAGE) || type == SS_LEFTNOWORDWRAP;
+        GetClientRect(controls[i], &client);
+        const int margin = button ? 2 * GetSystemMetrics(SM_CXEDGE) : 0;
+        RECT needed{0, 0, client.right - margin, 0};
+        const HDC context = GetDC(controls[i]);
+        const HGDIOBJ old =
+            SelectObject(context, HGDIOBJ(SendMessageA(controls[i], WM_GETFONT, 0, 0)));
+        DrawTextA(context, text, -1, &needed,
+                  DT_CALCRECT | (oneLine ? DT_SINGLELINE : DT_WORDBREAK));
+        SelectObject(context, old);
+        ReleaseDC(controls[i], context);
+        if (needed.right > client.right - margin || needed.bottom > client.bottom)
+            result = ::testing::AssertionFailure()
+                     << name(controls[i]) << " cut: needs " << needed.right << " x "
+                     << needed.bottom << ", has " << client.right - margin << " x "
+                     << client.bottom;
+    }
+    return result;
+}
+
 void pumpMessages() {
     MSG message;
     Sleep(5);
@@ -313,6 +361,11 @@ void MainWindow::drop(const std::string& path) {
     SendMessageA(window, WM_DROPFILES, WPARAM(files), 0);
 }
 
+void MainWindow::volume(char letter, UINT event, WORD flags) {
+    DEV_BROADCAST_VOLUME change{sizeof change, DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'), flags};
+    SendMessageA(window, WM_DEVICECHANGE, event, LPARAM(&change));
+}
+
 void MainWindow::type(int comboId, const std::string& text) {
     SetFocus(control(comboId));
     SetDlgItemTextA(window, comboId, text.c_str());
@@ -366,6 +419,31 @@ int MainWindow::image(int item) const {
     state.iItem = item;
     SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETITEMA, 0, LPARAM(&state));
     return state.iImage;
+}
+
+int MainWindow::selected() const {
+    return ListView_GetNextItem(control(IDC_DRIVE_LIST), -1, LVNI_SELECTED);
+}
+
+::testing::AssertionResult MainWindow::inLetterOrder() const {
+    std::vector<std::pair<POINT, std::string>> items;
+    for (int i = 0; i < ListView_GetItemCount(control(IDC_DRIVE_LIST)); ++i) {
+        items.push_back({{}, item(i)});
+        ListView_GetItemPosition(control(IDC_DRIVE_LIST), i, &items.back().first);
+    }
+    std::string drawn, letters;
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+        return a.first.x != b.first.x ? a.first.x < b.first.x : a.first.y < b.first.y;
+    });
+    for (const auto& [at, name] : items)
+        drawn += name.substr(0, 1) + "@" + std::to_string(at.x) + "," + std::to_string(at.y) + " ";
+    for (const auto& at : items)
+        letters += at.second.substr(0, 1);
+    std::string sorted = letters;
+    std::sort(sorted.begin(), sorted.end());
+    if (letters == sorted)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "items drawn out of letter order: " << drawn;
 }
 
 int MainWindow::answered() const {

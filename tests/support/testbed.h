@@ -72,6 +72,10 @@ std::string wineMessages();
 // only leaves one); its exit code.
 DWORD runWithShellMessages(const std::string& test);
 
+// No control's text cut (statics, buttons) and no two controls of the
+// window over each other.
+::testing::AssertionResult laidOut(HWND window);
+
 void pumpMessages(); // this thread's, after a short pause
 // What the platform delivers later (pixels, windows and files of other
 // processes, notifications) is polled for: until accept(read()), at most
@@ -119,6 +123,7 @@ struct MainWindow {
     void type(int comboId, const std::string& text);   // focus in, text, focus out
     void choose(int comboId, const std::string& item); // from the drop-down list
     void drop(const std::string& path);                // from Explorer, as the shell drops
+    void volume(char letter, UINT event, WORD flags = 0); // arrives or leaves (WM_DEVICECHANGE)
     void command(int id) const { SendMessageA(window, WM_COMMAND, id, 0); }
     // Sends a command; the message boxes (titled "Kelvarin") it shows are
     // answered with buttons in turn; their texts.
@@ -126,7 +131,11 @@ struct MainWindow {
     // Waits until the preview on the screen is nearer to icon than to other.
     ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
     int image(int item) const; // its slot in the list's images; kPlaceholder: none of its own
-    int answered() const;      // drives that told their type and show an image
+    int selected() const;      // the list's selected item, -1 for none
+    // Whether the items stand in letter order in the list's layout (columns
+    // top to bottom, then left to right), the item at each place of its letter.
+    ::testing::AssertionResult inLetterOrder() const;
+    int answered() const; // drives that told their type and show an image
     std::string item(int item) const;
     ::testing::AssertionResult listShows(int item, const Pixels& icon) const; // waits
 };
