@@ -202,12 +202,41 @@ void onInitMenuPopup(HWND window, HMENU menu) {
 }
 
 // An answer for a window whose editor is gone is only freed.
-void onDriveAnswer(HWND window, DriveAnswer* answer) {
-    if (DriveEditor* editor = editorOf(window)) {
-        editor->onAnswer(answer);
-    } else {
-        freeAnswer(answer);
+// The editor's own messages: from itself, its workers and its timers. What
+// they carry for a window whose editor is gone is only freed.
+INT_PTR onEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DriveEditor* editor = editorOf(window);
+    if (editor == nullptr) {
+        if (message == kDriveAnswerMessage) {
+            freeAnswer(reinterpret_cast<DriveAnswer*>(lParam));
+        } else if (message == WM_DROPFILES) {
+            DragFinish(reinterpret_cast<HDROP>(wParam));
+        }
+        return TRUE;
     }
+    switch (message) {
+    case kAskDrivesMessage:
+        editor->askDrives();
+        break;
+    case kSharesChangedMessage:
+        editor->onRememberedSharesChanged();
+        break;
+    case kKeepSelectionMessage:
+        editor->keepShownSelected();
+        break;
+    case kDriveAnswerMessage:
+        editor->onAnswer(reinterpret_cast<DriveAnswer*>(lParam));
+        break;
+    case WM_DROPFILES:
+        editor->onDropFiles(reinterpret_cast<HDROP>(wParam));
+        break;
+    case WM_TIMER:
+        editor->onTimer(wParam);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
 }
 
 // The note under the type is a remark, not a value: in the gray text colour.
@@ -254,23 +283,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         return FALSE;
     case kAskDrivesMessage:
-        if (DriveEditor* editor = editorOf(window)) {
-            editor->askDrives();
-        }
-        return TRUE;
     case kSharesChangedMessage:
-        if (DriveEditor* editor = editorOf(window)) {
-            editor->onRememberedSharesChanged();
-        }
-        return TRUE;
     case kKeepSelectionMessage:
-        if (DriveEditor* editor = editorOf(window)) {
-            editor->keepShownSelected();
-        }
-        return TRUE;
     case kDriveAnswerMessage:
-        onDriveAnswer(window, reinterpret_cast<DriveAnswer*>(lParam));
-        return TRUE;
+    case WM_DROPFILES:
+    case WM_TIMER:
+        return onEditorMessage(window, message, wParam, lParam);
     case WM_DEVICECHANGE:
         onDeviceChange(window, wParam, lParam);
         return TRUE;
@@ -278,13 +296,6 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (DriveEditor* editor = editorOf(window);
             editor != nullptr && wParam == IDC_PREVIEW_SIZES) {
             editor->drawSizes(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        }
-        return TRUE;
-    case WM_DROPFILES:
-        if (DriveEditor* editor = editorOf(window)) {
-            editor->onDropFiles(reinterpret_cast<HDROP>(wParam));
-        } else {
-            DragFinish(reinterpret_cast<HDROP>(wParam));
         }
         return TRUE;
     case WM_CTLCOLORSTATIC:
@@ -296,11 +307,6 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             editor->onDpiChanged(HIWORD(wParam));
         }
         return FALSE;
-    case WM_TIMER:
-        if (DriveEditor* editor = editorOf(window)) {
-            editor->onTimer(wParam);
-        }
-        return TRUE;
     case WM_INITMENUPOPUP:
         onInitMenuPopup(window, reinterpret_cast<HMENU>(wParam));
         return FALSE;

@@ -94,24 +94,10 @@ DWORD rememberedShares() {
         ERROR_SUCCESS) {
         return 0;
     }
-    DWORD letters = 0;
-    for (DWORD index = 0;; ++index) {
-        char name[4] = {};
-        DWORD size = sizeof name;
-        const LONG status =
-            RegEnumKeyExA(network.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA) {
-            continue;
-        }
-        if (status != ERROR_SUCCESS) {
-            return letters;
-        }
-        const char letter = upperLetter(name[0]);
+    return letterKeys(network.get(), [](char letter) {
         char remote[MAX_PATH];
-        if (size == 1 && letterIndex(letter) >= 0 && rememberedShare(letter, remote)) {
-            letters |= 1u << letterIndex(letter);
-        }
-    }
+        return rememberedShare(letter, remote);
+    });
 }
 
 bool markRemembered(DriveRecord& record) {

@@ -132,21 +132,13 @@ bool hasStoredSettings(char letter) {
     return false;
 }
 
-// Only the keys there are asked about, so a start with few settings stored
-// costs few registry reads. Key names compare without case, so "d" is found
-// as D as Explorer finds it; a longer name is no letter's.
-DWORD lettersWithSettings() {
-    unique_hkey icons;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ | explorerRegistryView(),
-                      icons.put()) != ERROR_SUCCESS) {
-        return 0;
-    }
+DWORD letterKeys(HKEY parent, bool (*counts)(char letter)) {
     DWORD letters = 0;
     for (DWORD index = 0;; ++index) {
         char name[4] = {};
         DWORD size = sizeof name;
         const LONG status =
-            RegEnumKeyExA(icons.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExA(parent, index, name, &size, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_MORE_DATA) {
             continue;
         }
@@ -154,10 +146,21 @@ DWORD lettersWithSettings() {
             return letters;
         }
         const char letter = upperLetter(name[0]);
-        if (size == 1 && letterIndex(letter) >= 0 && hasStoredSettings(letter)) {
+        if (size == 1 && letterIndex(letter) >= 0 && counts(letter)) {
             letters |= 1u << letterIndex(letter);
         }
     }
+}
+
+// Only the keys there are asked about, so a start with few settings stored
+// costs few registry reads.
+DWORD lettersWithSettings() {
+    unique_hkey icons;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ | explorerRegistryView(),
+                      icons.put()) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return letterKeys(icons.get(), hasStoredSettings);
 }
 
 } // namespace kelvarin

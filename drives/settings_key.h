@@ -21,6 +21,11 @@ extern const char kDefaultLabelKey[];
 bool hasStoredSettings(char letter);
 DWORD lettersWithSettings();
 
+// The letters (bit 0 for A) that name subkeys of parent and count. Key
+// names compare without case, so "d" is found as D, as Explorer finds it; a
+// longer name is no letter's.
+DWORD letterKeys(HKEY parent, bool (*counts)(char letter));
+
 // "<settings key>\<letter>[\<subkey>]".
 void settingsKeyPath(char letter, const char* subkey, char (&path)[MAX_PATH]);
 

@@ -9,6 +9,19 @@
 
 namespace kelvarin {
 
+// Stores a listed letter's record, or lists it; the type shown follows.
+void DriveEditor::putRecord(const DriveRecord& record) {
+    const char letter = record.rootPath[0];
+    if (drives_.isListed(letter)) {
+        storeRecord(record);
+    } else {
+        listDrive(record);
+    }
+    if (letter == shown_) {
+        fields_.showType(record.typeName);
+    }
+}
+
 void DriveEditor::listDrive(const DriveRecord& record) {
     if (drives_.list(record)) {
         list_.insert(drives_, record);
@@ -65,14 +78,7 @@ void DriveEditor::driveArrived(char letter) {
     record.answered = 0;
     record.typeName[0] = '\0';
     record.shellName[0] = '\0';
-    if (listed) {
-        storeRecord(record);
-    } else {
-        listDrive(record);
-    }
-    if (letter == shown_) {
-        fields_.showType(record.typeName);
-    }
+    putRecord(record);
     askAboutDrive(letter);
 }
 
@@ -100,10 +106,7 @@ void DriveEditor::driveLeft(char letter) {
         replaceShownLabel(letter, record.label, stored);
         copyText(record.label, stored);
     }
-    storeRecord(record);
-    if (letter == shown_) {
-        fields_.showType(record.typeName);
-    }
+    putRecord(record);
     if (record.iconLocation[0] == '\0') {
         askIcon(letter);
     }
@@ -136,14 +139,7 @@ void DriveEditor::listRemembered(DriveRecord record) {
         settleLabel(record);
         replaceShownLabel(letter, shown, record.label);
     }
-    if (drives_.isListed(letter)) {
-        storeRecord(record);
-    } else {
-        listDrive(record);
-    }
-    if (letter == shown_) {
-        fields_.showType(record.typeName);
-    }
+    putRecord(record);
     askIcon(letter);
 }
 

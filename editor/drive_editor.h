@@ -123,6 +123,7 @@ class DriveEditor {
     void askAboutDrive(char letter);
     void replaceShownLabel(char letter, const char* shown, const char* label);
     void listDrive(const DriveRecord& record);
+    void putRecord(const DriveRecord& record);
     void removeDrive(char letter);
     void driveArrived(char letter);
     void driveLeft(char letter);
