@@ -76,7 +76,9 @@ void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {
 
 // An icon view places an item inserted later at its next free place,
 // whatever its index; the items are laid out again in their order, which
-// is the letters', with no gap where one left.
+// is the letters', with no gap where one left. (Not LVS_AUTOARRANGE: with
+// it Wine's list moves the selection by the arrow keys as if the items stood
+// in rows, so a list laid out in columns stops at the first row's end.)
 void DriveListView::arrange() {
     SendMessageA(list_, LVM_ARRANGE, LVA_DEFAULT, 0);
 }

@@ -321,6 +321,11 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
     EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
     EXPECT_EQ("USBメモリ", stored('E', "DefaultLabel").text());
+    main.select(0); // the arrow key walks through every drive, past the visible ones
+    const int count = ListView_GetItemCount(main.control(IDC_DRIVE_LIST));
+    for (int i = 1; i < count; ++i)
+        SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(count - 1, main.selected());
 }
 
 // An elevated Kelvarin has none of the drives the user mapped: the shares
