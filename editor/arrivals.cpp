@@ -119,10 +119,14 @@ void DriveEditor::onRememberedSharesChanged() {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         const DriveRecord& record = drives_.record(letter);
         const bool now = (remembered >> letterIndex(letter) & 1) != 0;
-        DriveRecord share = drives_.isListed(letter) ? record : storedRecord(letter);
         if (record.remembered && !now) {
             driveLeft(letter);
-        } else if (now && !record.present && markRemembered(share)) {
+            continue;
+        }
+        DriveRecord share = now && !record.present
+                                ? (drives_.isListed(letter) ? record : storedRecord(letter))
+                                : DriveRecord{};
+        if (share.rootPath[0] != 0 && markRemembered(share)) {
             listRemembered(share);
         }
     }

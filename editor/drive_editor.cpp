@@ -52,9 +52,11 @@ int DriveEditor::initialize() {
     // that share.
     const DWORD remembered = rememberedShares();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if ((remembered >> letterIndex(letter) & 1) == 0 || drives_.isListed(letter)) {
+            continue;
+        }
         DriveRecord record = storedRecord(letter);
-        if ((remembered >> letterIndex(letter) & 1) != 0 && !drives_.isListed(letter) &&
-            markRemembered(record)) {
+        if (markRemembered(record)) {
             settleLabel(record);
             listDrive(record);
         }

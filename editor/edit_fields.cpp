@@ -33,6 +33,7 @@ void EditFields::show(const DriveRecord& record) {
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
     selectOrAddComboText(record.label, IDC_LABEL);
     showType(record.typeName);
+    showNote(""); // until its preview tells
     setPreview(record.icon, false);
 }
 

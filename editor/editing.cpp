@@ -67,7 +67,6 @@ void DriveEditor::storeFields(char letter) {
 
 void DriveEditor::showRecord(const DriveRecord& record) {
     fields_.show(record);
-    fields_.showNote("");
     HICON none[kExplorerSizeCount] = {};
     fields_.setSizes(none, 0);
     askPreview(record.iconLocation);
