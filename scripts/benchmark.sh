@@ -51,7 +51,7 @@ KELVARIN_ALL_DRIVES=1 scripts/testbed.sh "$dir" run bash -c "
 "
 
 echo
-echo "== With one drive answering Kelvarin after 3 s, then never (the test bed's drives and S:)"
+echo "== With one drive answering Kelvarin at once, after 3 s and never, in turns (the test bed's drives and S:)"
 if [ -e /dev/fuse ]; then
   scripts/testbed.sh "$dir" run scripts/testbed-slow-drive.sh 3 Kelvarin.exe bash -c "
     wine $dir/bin/kelvarin_bench.exe slow $slow_runs 2>/dev/null | iconv -f cp932 -t utf-8"
