@@ -1,16 +1,13 @@
 #include "common/dpi.h"
 
+#include "common/platform.h"
+
 namespace kelvarin {
 
 namespace {
 
 using DpiForWindow = UINT(WINAPI*)(HWND);
 using MetricsForDpi = int(WINAPI*)(int, UINT);
-
-FARPROC user32Function(const char* name) {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 != nullptr ? GetProcAddress(user32, name) : nullptr;
-}
 
 UINT screenDpi() {
     const HDC screen = GetDC(nullptr);
@@ -24,15 +21,13 @@ UINT screenDpi() {
 } // namespace
 
 UINT windowDpi(HWND window) {
-    const auto forWindow =
-        reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(user32Function("GetDpiForWindow")));
+    const auto forWindow = systemFunction<DpiForWindow>("user32.dll", "GetDpiForWindow");
     const UINT dpi = forWindow != nullptr && window != nullptr ? forWindow(window) : 0;
     return dpi != 0 ? dpi : screenDpi();
 }
 
 int systemMetric(int index, UINT dpi) {
-    const auto forDpi = reinterpret_cast<MetricsForDpi>(
-        reinterpret_cast<void*>(user32Function("GetSystemMetricsForDpi")));
+    const auto forDpi = systemFunction<MetricsForDpi>("user32.dll", "GetSystemMetricsForDpi");
     const int size = forDpi != nullptr ? forDpi(index, dpi) : 0;
     return size > 0 ? size
                     : MulDiv(GetSystemMetrics(index), static_cast<int>(dpi),
@@ -48,10 +43,8 @@ int scaleForDpi(int pixels, UINT dpi) {
 RECT workAreaOf(HWND window) {
     using MonitorOfWindow = HMONITOR(WINAPI*)(HWND, DWORD);
     using MonitorInfo = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
-    const auto monitorOf = reinterpret_cast<MonitorOfWindow>(
-        reinterpret_cast<void*>(user32Function("MonitorFromWindow")));
-    const auto infoOf =
-        reinterpret_cast<MonitorInfo>(reinterpret_cast<void*>(user32Function("GetMonitorInfoA")));
+    const auto monitorOf = systemFunction<MonitorOfWindow>("user32.dll", "MonitorFromWindow");
+    const auto infoOf = systemFunction<MonitorInfo>("user32.dll", "GetMonitorInfoA");
     MONITORINFO info{};
     info.cbSize = sizeof info;
     if (monitorOf != nullptr && infoOf != nullptr &&
@@ -67,8 +60,7 @@ RECT workAreaOf(HWND window) {
 // per-monitor-aware window must not be measured with the system's.
 RECT windowRectFor(HWND window, RECT client) {
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjust = reinterpret_cast<AdjustForDpi>(
-        reinterpret_cast<void*>(user32Function("AdjustWindowRectExForDpi")));
+    const auto adjust = systemFunction<AdjustForDpi>("user32.dll", "AdjustWindowRectExForDpi");
     const auto style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
     const auto extended = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE));
     const BOOL menu = GetMenu(window) != nullptr;

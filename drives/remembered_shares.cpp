@@ -1,5 +1,6 @@
 #include "drives/remembered_shares.h"
 
+#include "common/platform.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "drives/drive_settings.h"
@@ -120,8 +121,7 @@ void networkDriveIcon(char (&location)[MAX_PATH]) {
     stock.cbSize = sizeof stock;
     char path[MAX_PATH] = {};
     using StockIcon = HRESULT(WINAPI*)(SHSTOCKICONID, UINT, SHSTOCKICONINFO*);
-    const auto stockIcon = reinterpret_cast<StockIcon>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("shell32.dll"), "SHGetStockIconInfo")));
+    const auto stockIcon = systemFunction<StockIcon>("shell32.dll", "SHGetStockIconInfo");
     // Wine answers no index (-1) for it.
     if (stockIcon != nullptr && SUCCEEDED(stockIcon(SIID_DRIVENET, SHGSI_ICONLOCATION, &stock)) &&
         stock.iIcon != -1 &&
