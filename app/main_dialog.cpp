@@ -201,7 +201,6 @@ void onInitMenuPopup(HWND window, HMENU menu) {
     EnableMenuItem(menu, ID_FILE_ADD_LETTER, MF_BYCOMMAND | (full ? MF_GRAYED : MF_ENABLED));
 }
 
-// An answer for a window whose editor is gone is only freed.
 // The editor's own messages: from itself, its workers and its timers. What
 // they carry for a window whose editor is gone is only freed.
 INT_PTR onEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

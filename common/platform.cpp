@@ -118,6 +118,19 @@ void nativeFilePath(char (&path)[MAX_PATH]) {
     }
 }
 
+// Windows 2000 on; looked up, as the shell of older systems lacks it.
+bool knownFolder(int folder, char (&path)[MAX_PATH]) {
+    using FolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    const auto folderPath = systemFunction<FolderPath>("shell32.dll", "SHGetFolderPathA");
+    path[0] = '\0';
+    if (folderPath == nullptr || FAILED(folderPath(nullptr, folder, nullptr, 0, path))) {
+        path[0] = '\0';
+        return false;
+    }
+    terminateText(path);
+    return true;
+}
+
 bool isElevated() {
     unique_kernel_handle token;
     TOKEN_ELEVATION elevation{};

@@ -43,6 +43,10 @@ LONG deleteExplorerKey(HKEY root, const char* path);
 // "%windir%\Sysnative" names the real one. Other paths are kept.
 void nativeFilePath(char (&path)[MAX_PATH]);
 
+// A folder of the shell's (CSIDL_PROFILE, CSIDL_COMMON_APPDATA, ...); false
+// where this system has none.
+bool knownFolder(int folder, char (&path)[MAX_PATH]);
+
 // Run with an administrator's full token (User Account Control elevated).
 bool isElevated();
 

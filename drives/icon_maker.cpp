@@ -194,12 +194,14 @@ unique_heap<BYTE> iconFile(IWICImagingFactory* factory, IWICBitmapSource* pictur
     return file;
 }
 
-// The picture as premultiplied 32-bit pixels.
+// The picture as premultiplied 32-bit pixels, decoded once and kept in
+// memory: each of the eight frames is scaled from it.
 unique_com<IWICBitmapSource> readPicture(IWICImagingFactory* factory, const char* path) {
     WCHAR wide[MAX_PATH] = {};
     unique_com<IWICBitmapDecoder> decoder;
     unique_com<IWICBitmapFrameDecode> frame;
     unique_com<IWICFormatConverter> converter;
+    unique_com<IWICBitmap> pixels;
     if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0 ||
         FAILED(factory->CreateDecoderFromFilename(wide, nullptr, GENERIC_READ,
                                                   WICDecodeMetadataCacheOnDemand, decoder.put())) ||
@@ -207,10 +209,12 @@ unique_com<IWICBitmapSource> readPicture(IWICImagingFactory* factory, const char
         FAILED(factory->CreateFormatConverter(converter.put())) ||
         FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
                                            WICBitmapDitherTypeNone, nullptr, 0,
-                                           WICBitmapPaletteTypeCustom))) {
+                                           WICBitmapPaletteTypeCustom)) ||
+        FAILED(
+            factory->CreateBitmapFromSource(converter.get(), WICBitmapCacheOnLoad, pixels.put()))) {
         return {};
     }
-    return unique_com<IWICBitmapSource>(converter.release());
+    return unique_com<IWICBitmapSource>(pixels.release());
 }
 
 bool sameContent(const char* path, const BYTE* bytes, std::size_t size) {
@@ -288,12 +292,22 @@ bool isPicture(const char* path) {
     return false;
 }
 
+const char* madeIconProblem(MadeIcon made) {
+    switch (made) {
+    case MadeIcon::Unreadable:
+        return "画像を読み込めませんでした。";
+    case MadeIcon::NoImaging:
+        return "画像を読み込む Windows Imaging Component がありません。";
+    case MadeIcon::NotSaved:
+        return "アイコンファイルを保存できませんでした。";
+    default:
+        return "";
+    }
+}
+
 bool madeIconsFolder(char (&folder)[MAX_PATH]) {
-    using FolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    const auto folderPath = systemFunction<FolderPath>("shell32.dll", "SHGetFolderPathA");
-    char common[MAX_PATH] = {};
-    if (folderPath == nullptr ||
-        FAILED(folderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common)) ||
+    char common[MAX_PATH];
+    if (!knownFolder(CSIDL_COMMON_APPDATA, common) ||
         lstrlenA(common) + sizeof "\\Kelvarin\\Icons" > MAX_PATH) {
         return false;
     }

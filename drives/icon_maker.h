@@ -26,6 +26,9 @@ enum class MadeIcon {
 // made again is the file already there. Needs COM on the calling thread.
 MadeIcon makeIconFromPicture(const char* picture, char (&icon)[MAX_PATH]);
 
+// What a box says of an outcome that made no icon; empty for Made.
+const char* madeIconProblem(MadeIcon made);
+
 // The folder the icons made of pictures are kept in; false where the system
 // has no common application data folder.
 bool madeIconsFolder(char (&folder)[MAX_PATH]);

@@ -41,11 +41,7 @@ LocationNote locationNote(const char* location) {
         break;
     }
     char folder[MAX_PATH] = {};
-    using FolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    const auto folderPath = systemFunction<FolderPath>("shell32.dll", "SHGetFolderPathA");
-    if (folderPath != nullptr &&
-        SUCCEEDED(folderPath(nullptr, CSIDL_PROFILE, nullptr, 0, folder)) &&
-        isInFolder(path, folder)) {
+    if (knownFolder(CSIDL_PROFILE, folder) && isInFolder(path, folder)) {
         return LocationNote::ThisUserOnly;
     }
     const DWORD temp = GetTempPathA(MAX_PATH, folder);

@@ -163,11 +163,7 @@ void DriveEditor::useIconFile(const char* path) {
 
 void DriveEditor::usePicture(const char* icon, MadeIcon made) {
     if (made != MadeIcon::Made) {
-        const char* why = made == MadeIcon::NoImaging
-                              ? "画像を読み込む Windows Imaging Component がありません。"
-                          : made == MadeIcon::NotSaved ? "アイコンファイルを保存できませんでした。"
-                                                       : "画像を読み込めませんでした。";
-        MessageBoxA(dialog_, why, kProductName, MB_ICONERROR | MB_OK);
+        MessageBoxA(dialog_, madeIconProblem(made), kProductName, MB_ICONERROR | MB_OK);
         return;
     }
     char location[sizeof DriveRecord::iconLocation];

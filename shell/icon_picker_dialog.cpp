@@ -62,12 +62,7 @@ bool madeIcon(HWND dialog, const char* picture, char (&icon)[MAX_PATH]) {
         SetDlgItemTextA(dialog, IDC_PICKER_FILE, icon);
         return true;
     }
-    MessageBoxA(dialog,
-                made == MadeIcon::NoImaging
-                    ? "画像を読み込む Windows Imaging Component がありません。"
-                : made == MadeIcon::NotSaved ? "アイコンファイルを保存できませんでした。"
-                                             : "画像を読み込めませんでした。",
-                kProductName, MB_ICONERROR | MB_OK);
+    MessageBoxA(dialog, madeIconProblem(made), kProductName, MB_ICONERROR | MB_OK);
     SetDlgItemTextA(dialog, IDC_PICKER_FILE, stateOf(dialog)->loaded);
     return false;
 }
