@@ -119,6 +119,48 @@ void nativeFilePath(char (&path)[MAX_PATH]) {
 }
 
 // Windows 2000 on; looked up, as the shell of older systems lacks it.
+bool startWindowsProgram(const char* name, const char* parameters) {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    char path[MAX_PATH];
+    char command[2 * MAX_PATH];
+    if (length == 0 || length >= MAX_PATH ||
+        formatText(path, "%s\\%s", windows, name) >= sizeof path - 1 ||
+        formatText(command, "\"%s\" %s", path, parameters) >= sizeof command - 1) {
+        return false;
+    }
+    using Redirection = BOOL(WINAPI*)(void**);
+    const auto disable =
+        isWow64() ? systemFunction<Redirection>("kernel32.dll", "Wow64DisableWow64FsRedirection")
+                  : nullptr;
+    const auto revert =
+        systemFunction<BOOL(WINAPI*)(void*)>("kernel32.dll", "Wow64RevertWow64FsRedirection");
+    // Off only around the start, on this thread: every other file this
+    // thread opens meanwhile would be the 64-bit one too.
+    void* redirection = nullptr;
+    const bool off = disable != nullptr && revert != nullptr && disable(&redirection);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const BOOL created = CreateProcessA(path, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &started);
+    const DWORD error = GetLastError();
+    if (off) {
+        revert(redirection);
+    }
+    if (created) {
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+        return true;
+    }
+    // A program started through the elevation prompt is never redirected.
+    // (ERROR_ELEVATION_REQUIRED, which the headers here do not name.)
+    constexpr DWORD kElevationRequired = 740;
+    return error == kElevationRequired &&
+           reinterpret_cast<INT_PTR>(
+               ShellExecuteA(nullptr, "open", path, parameters, nullptr, SW_SHOW)) > 32;
+}
+
 bool knownFolder(int folder, char (&path)[MAX_PATH]) {
     using FolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
     const auto folderPath = systemFunction<FolderPath>("shell32.dll", "SHGetFolderPathA");

@@ -43,6 +43,13 @@ LONG deleteExplorerKey(HKEY root, const char* path);
 // "%windir%\Sysnative" names the real one. Other paths are kept.
 void nativeFilePath(char (&path)[MAX_PATH]);
 
+// Starts a program of the Windows folder (name: "regedit.exe") with
+// parameters, in the current folder, as the system's own architecture:
+// under WOW64 the redirector gives a 32-bit program the 32-bit copy of
+// such a program, which sees the 32-bit registry view. A program that
+// needs elevation is started through the shell, which asks for it.
+bool startWindowsProgram(const char* name, const char* parameters);
+
 // A folder of the shell's (CSIDL_PROFILE, CSIDL_COMMON_APPDATA, ...); false
 // where this system has none.
 bool knownFolder(int folder, char (&path)[MAX_PATH]);

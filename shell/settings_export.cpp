@@ -1,5 +1,6 @@
 #include "shell/settings_export.h"
 
+#include "common/platform.h"
 #include "common/text.h"
 #include "common/window.h"
 
@@ -26,16 +27,9 @@ int exportSettings(HWND owner) {
     if (PathFileExistsA(kExportFile) && !confirm(owner, "DriveInfo.regを上書きしますか？")) {
         return 0;
     }
-    // The registry editor of the Windows folder, which the redirector leaves
-    // alone: on 64-bit Windows the 64-bit one, exporting the view Explorer
-    // reads. By name alone, a 32-bit program would find SysWOW64's first.
-    char windows[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
-    char editor[MAX_PATH] = "regedit.exe";
-    if (length > 0 && length < MAX_PATH - sizeof "\\regedit.exe") {
-        formatText(editor, "%s\\regedit.exe", windows);
-    }
-    ShellExecuteA(nullptr, "open", editor, kExportParameters, nullptr, SW_SHOW);
+    // On 64-bit Windows the 64-bit registry editor, exporting the view
+    // Explorer reads.
+    startWindowsProgram("regedit.exe", kExportParameters);
     return 1;
 }
 
