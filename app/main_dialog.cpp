@@ -83,11 +83,8 @@ INT_PTR onComboCommand(DriveEditor& editor, int id, int code) {
     case CBN_SELCHANGE:
         editor.onComboSelChange(id);
         return TRUE;
-    case CBN_SETFOCUS:
-        editor.onComboSetFocus();
-        return TRUE;
     case CBN_KILLFOCUS:
-        editor.onComboKillFocus(id);
+        editor.onComboKillFocus();
         return TRUE;
     default:
         return FALSE;
@@ -238,9 +235,11 @@ INT_PTR onEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
-// The note under the type is a remark, not a value: in the gray text colour.
+// The notes under the type and the name are remarks, not values: in the
+// gray text colour.
 INT_PTR noteColours(HWND window, HDC context, HWND control) {
-    if (control != GetDlgItem(window, IDC_LOCATION_NOTE)) {
+    if (control != GetDlgItem(window, IDC_LOCATION_NOTE) &&
+        control != GetDlgItem(window, IDC_NAME_NOTE)) {
         return FALSE;
     }
     SetTextColor(context, GetSysColor(COLOR_GRAYTEXT));
@@ -264,6 +263,10 @@ void paintPreview(HWND window) {
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        // Enter opens the Apply menu: it writes nothing and closes nothing
+        // before the user picks what to apply. Said here because which
+        // BS_DEFPUSHBUTTON of a template wins differs between platforms.
+        SendMessageA(window, DM_SETDEFID, IDC_APPLY, 0);
         createEditor(window, lParam);
         return TRUE;
     case WM_PAINT:

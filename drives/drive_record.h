@@ -12,6 +12,8 @@ namespace kelvarin {
 // and the icon null. A letter with no drive now (`present` 0) is listed for
 // the settings stored for it; one the user's Explorer remembers a share for
 // (`remembered` 1, see remembered_shares.h) is listed as that share.
+// `shellName` is the name the drive itself gives (a fixed disk's volume
+// label, a share's name); `label` the one shown and written.
 struct DriveRecord {
     char rootPath[10];
     char iconLocation[260];
@@ -22,14 +24,8 @@ struct DriveRecord {
     int answered;
     int present;
     int remembered;
-    int iconSize; // pixels of the icon asked for; 0 for the system's large-icon size
-};
-
-// The texts of the two edit fields when one of them gained the focus: the
-// drive is changed when a field loses the focus with another text.
-struct FocusSnapshot {
-    char iconLocation[260];
-    char label[256];
+    int storedName; // a DefaultLabel is stored: Explorer shows it, whatever the drive's type
+    int iconSize;   // pixels of the icon asked for; 0 for the system's large-icon size
 };
 
 } // namespace kelvarin

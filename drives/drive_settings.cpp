@@ -88,7 +88,11 @@ void readStoredSettings(DriveRecord& record) {
     copyText(working.rootPath, record.rootPath);
     const char letter = working.rootPath[0];
     readSettingsText(letter, kDefaultIconKey, working.iconLocation, sizeof working.iconLocation);
-    readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
+    const StoredText name =
+        readSettingsText(letter, kDefaultLabelKey, working.label, sizeof working.label);
+    // An empty one names nothing: Explorer shows the drive's own name.
+    working.storedName =
+        name == StoredText::TooLong || (name == StoredText::Read && working.label[0] != '\0');
     record = working;
 }
 
@@ -134,9 +138,13 @@ bool isSilent(const DriveRecord& record) {
 }
 
 void settleLabel(DriveRecord& record) {
-    if (isFixedDisk(record) || record.label[0] == '\0') {
+    if (record.label[0] == '\0') {
         copyText(record.label, record.shellName);
     }
+}
+
+bool namesItsVolume(const DriveRecord& record) {
+    return isFixedDisk(record) && !record.storedName;
 }
 
 void readDriveSettings(DriveRecord& record) {

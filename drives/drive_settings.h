@@ -49,9 +49,13 @@ DriveRecord storedRecord(char letter);
 // name for it and the icon of the record's location. May wait on the drive.
 void askDrive(DriveRecord& record);
 
-// Once the type is known: a fixed disk's name is its volume label (kept in
-// shellName), any other drive's the stored name, or the shell's without one.
+// Once the type is known: a drive's name is its stored name, which Explorer
+// shows for every type, or without one the drive's own (shellName: a fixed
+// disk's volume label, a share's name, the shell's name).
 void settleLabel(DriveRecord& record);
+// A fixed disk without a stored name: its name is its volume's label, and
+// writing the name sets the label.
+bool namesItsVolume(const DriveRecord& record);
 
 // readStoredSettings, askDrive and settleLabel in one, for callers that may wait.
 void readDriveSettings(DriveRecord& record);

@@ -103,15 +103,6 @@ void DriveTable::setMarked(char letter, bool marked) {
     }
 }
 
-FocusSnapshot& DriveTable::snapshot(char letter) {
-    Entry* entry = entryOf(letter);
-    if (entry == nullptr || !entry->listed) {
-        scratch_ = FocusSnapshot{};
-        return scratch_;
-    }
-    return entry->snapshot;
-}
-
 DriveTable& driveTable() {
     return g_driveTable;
 }

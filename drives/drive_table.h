@@ -1,8 +1,7 @@
 // Everything the program knows about each of the 26 drive letters, kept by
-// letter: whether it is listed, its record, its change mark and the focus
-// snapshot of its fields. Drives come and go while the program runs, so
-// nothing here is kept by a position in a list; the list view finds its
-// items by letter. No window is touched here.
+// letter: whether it is listed, its record and its change mark. Drives come and go while the
+// program runs, so nothing here is kept by a position in a list; the list view finds its items by
+// letter. No window is touched here.
 #pragma once
 
 #include "drives/drive_record.h"
@@ -29,7 +28,7 @@ class DriveTable {
     // Lists the record's letter (rootPath[0]) with the record, unmarked.
     // False for a record without a drive letter.
     bool list(const DriveRecord& record);
-    // Forgets a letter: record, mark and snapshot. Its icon is the caller's.
+    // Forgets a letter: record and mark. Its icon is the caller's.
     void unlist(char letter);
 
     bool isListed(char letter) const;
@@ -47,21 +46,17 @@ class DriveTable {
 
     bool isMarked(char letter) const;
     void setMarked(char letter, bool marked);
-    // A listed letter's snapshot; a scratch one for any other.
-    FocusSnapshot& snapshot(char letter);
 
   private:
     struct Entry {
         bool listed;
         bool marked;
         DriveRecord record;
-        FocusSnapshot snapshot;
     };
     Entry* entryOf(char letter);
     const Entry* entryOf(char letter) const;
 
     Entry entries_[kLetterCount] = {};
-    FocusSnapshot scratch_ = {};
 };
 
 // The process-wide table the main window fills once and reads from afterwards.

@@ -42,6 +42,7 @@ void notifyIconsChanged() {
 } // namespace
 
 int DriveEditor::showApplyMenu(int menuId) {
+    takeFields();
     POINT cursor{};
     GetCursorPos(&cursor);
     unique_hmenu menu(LoadMenuA(moduleOf(dialog_), MAKEINTRESOURCEA(menuId)));
@@ -56,10 +57,7 @@ int DriveEditor::showApplyMenu(int menuId) {
 }
 
 void DriveEditor::applyChanges(char letter, int command) {
-    // A marked drive's fields are what gets written.
-    if (drives_.isMarked(shown_)) {
-        storeFields(shown_);
-    }
+    takeFields();
 
     bool written = false;
     if (command == ID_APPLY_ALL) {
@@ -94,7 +92,6 @@ DriveEditor::ApplyResult DriveEditor::applyOne(char letter) {
     if (!confirm(dialog_, question)) {
         return ApplyResult::Declined;
     }
-    commitCurrentEdits();
     // Whether the name is a volume label or a stored name depends on the
     // drive's type: a drive that has not answered yet is not written.
     if (!values.answered) {
@@ -107,12 +104,19 @@ DriveEditor::ApplyResult DriveEditor::applyOne(char letter) {
     char before[sizeof values.iconLocation];
     const StoredText stored = readSettingsText(letter, kDefaultIconKey, before, sizeof before);
     bool written;
-    if (isFixedDisk(values)) {
+    if (namesItsVolume(values)) {
         written = writeVolumeLabel(letter, values);
     } else {
         written = writeOrKeep(values, kDefaultLabelKey);
     }
     written = writeOrKeep(values, kDefaultIconKey) && written;
+    // A name written or emptied decides what the next one is written as.
+    DriveRecord record = drives_.record(letter);
+    record.storedName = storedRecord(letter).storedName;
+    drives_.store(record);
+    if (letter == shown_) {
+        fields_.showType(record);
+    }
 
     if (!written) {
         reportWriteFailure(letter);
@@ -160,6 +164,7 @@ void DriveEditor::reportWriteFailure(char letter) const {
 }
 
 void DriveEditor::restoreDefaults(char letter) {
+    takeFields();
     if (!drives_.isListed(letter)) {
         return;
     }
@@ -183,6 +188,7 @@ void DriveEditor::restoreDefaults(char letter) {
     readStoredSettings(stored);
     copyText(record.iconLocation, stored.iconLocation);
     copyText(record.label, stored.label);
+    record.storedName = stored.storedName;
     if (record.answered) {
         settleLabel(record);
     }

@@ -18,7 +18,7 @@ void DriveEditor::putRecord(const DriveRecord& record) {
         listDrive(record);
     }
     if (letter == shown_) {
-        fields_.showType(record.typeName);
+        fields_.showType(record);
     }
 }
 
@@ -66,13 +66,15 @@ void DriveEditor::onDrivesChanged(DWORD letters, bool arrived, bool media) {
 
 // Read as at start-up, in the background. A ghosted item's unapplied edits
 // and mark stay with the drive; a drive of this session takes the place of
-// the share remembered for its letter.
+// the share remembered for its letter, and the name the share showed goes
+// with it unless the user edited it: the drive's own comes when it answers.
 void DriveEditor::driveArrived(char letter) {
     const bool listed = drives_.isListed(letter);
     DriveRecord record = listed ? drives_.record(letter) : storedRecord(letter);
     if (record.present && !record.remembered) {
         return;
     }
+    forgetOwnName(record);
     record.present = 1;
     record.remembered = 0;
     record.answered = 0;
@@ -90,8 +92,8 @@ void DriveEditor::driveLeft(char letter) {
     if (!left.present) {
         return;
     }
-    if (!left.remembered && markRemembered(left)) {
-        return listRemembered(left);
+    if (!left.remembered && listRemembered(left)) {
+        return;
     }
     const bool marked = drives_.isMarked(letter);
     if (!marked && letter != shown_ && !hasStoredSettings(letter)) {
@@ -99,13 +101,8 @@ void DriveEditor::driveLeft(char letter) {
         return;
     }
     DriveRecord record = drives_.record(letter);
+    forgetOwnName(record);
     markAbsent(record);
-    if (!marked) { // what the drive itself showed goes with it
-        char stored[sizeof(DriveRecord::label)];
-        readSettingsText(letter, kDefaultLabelKey, stored, sizeof stored);
-        replaceShownLabel(letter, record.label, stored);
-        copyText(record.label, stored);
-    }
     putRecord(record);
     if (record.iconLocation[0] == '\0') {
         askIcon(letter);
@@ -113,7 +110,8 @@ void DriveEditor::driveLeft(char letter) {
 }
 
 // A remembered share is listed where no drive of this session has its
-// letter; a forgotten one leaves as a drive does.
+// letter, and named again when it is remapped; a forgotten one leaves as a
+// drive does.
 void DriveEditor::onRememberedSharesChanged() {
     const DWORD remembered = rememberedShares();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
@@ -123,28 +121,47 @@ void DriveEditor::onRememberedSharesChanged() {
             driveLeft(letter);
             continue;
         }
-        DriveRecord share = now && !record.present
-                                ? (drives_.isListed(letter) ? record : storedRecord(letter))
-                                : DriveRecord{};
-        if (share.rootPath[0] != 0 && markRemembered(share)) {
-            listRemembered(share);
+        DriveRecord again = record;
+        const bool remapped = record.remembered && markRemembered(again) &&
+                              lstrcmpA(again.shellName, record.shellName) != 0;
+        if (now && (!record.present || remapped)) {
+            listRemembered(drives_.isListed(letter) ? record : storedRecord(letter));
         }
     }
 }
 
-// Shows a record markRemembered made, listing it when its letter is not
-// listed yet. The name it showed goes with what it was, unless edited.
-void DriveEditor::listRemembered(DriveRecord record) {
+// Shows the share the user's Explorer remembers for the record's letter,
+// listing the letter when it is not listed yet; false where none is.
+bool DriveEditor::listRemembered(DriveRecord record) {
     const char letter = record.rootPath[0];
-    if (!drives_.isMarked(letter)) {
-        char shown[sizeof record.label];
-        copyText(shown, record.label);
-        readSettingsText(letter, kDefaultLabelKey, record.label, sizeof record.label);
-        settleLabel(record);
-        replaceShownLabel(letter, shown, record.label);
+    char remote[MAX_PATH];
+    if (!rememberedShare(letter, remote)) {
+        return false;
     }
+    forgetOwnName(record);
+    char shown[sizeof record.label];
+    copyText(shown, record.label);
+    markRemembered(record);
+    settleLabel(record);
+    replaceShownLabel(letter, shown, record.label);
     putRecord(record);
     askIcon(letter);
+    return true;
+}
+
+// The name a drive or share gave of its own goes with it, unless the user
+// edited it: the stored one takes its place, to be settled again by what
+// comes next.
+void DriveEditor::forgetOwnName(DriveRecord& record) {
+    const DriveRecord stored = storedRecord(record.rootPath[0]);
+    DriveRecord was = stored;
+    copyText(was.shellName, record.shellName);
+    settleLabel(was);
+    if (lstrcmpA(record.label, was.label) == 0) {
+        replaceShownLabel(record.rootPath[0], record.label, stored.label);
+        copyText(record.label, stored.label);
+    }
+    record.storedName = stored.storedName;
 }
 
 } // namespace kelvarin

@@ -134,7 +134,7 @@ void DriveEditor::onTimer(UINT_PTR timer) {
     }
     storeRecord(record);
     if (letter == shown_) {
-        fields_.showType(record.typeName);
+        fields_.showType(record);
     }
 }
 
@@ -160,7 +160,8 @@ void DriveEditor::onAnswer(DriveAnswer* answer) {
         fields_.setSizes(answer->sizes, answer->ownFrames);
         fields_.showNote(noteText(answer->note));
     }
-    if (answer->question == Question::Picture && letter == shown_) {
+    if (answer->question == Question::Picture && letter == shown_ &&
+        answer->ticket == pictureTicket_) {
         usePicture(answer->record.iconLocation, answer->made);
     }
     if (answer->question == Question::Large && current && answered.icon != nullptr) {
@@ -234,7 +235,7 @@ void DriveEditor::settleAnswer(DriveRecord& record, const DriveRecord& answered)
         replaceShownLabel(letter, shown, record.label);
     }
     if (current) {
-        fields_.showType(record.typeName);
+        fields_.showType(record);
     }
 }
 
@@ -262,15 +263,11 @@ void DriveEditor::askIcon(char letter) {
 }
 
 // A name the program (not the user) puts in place of the shown one: the box
-// and the snapshot the focus took move along, so it marks nothing.
+// moves along with the record, so it marks nothing; a name the user typed
+// there stays.
 void DriveEditor::replaceShownLabel(char letter, const char* shown, const char* label) {
-    if (letter != shown_ || !fields_.shows(IDC_LABEL, shown)) {
-        return;
-    }
-    fields_.selectOrAddComboText(label, IDC_LABEL);
-    FocusSnapshot& snapshot = drives_.snapshot(letter);
-    if (lstrcmpA(snapshot.label, shown) == 0) {
-        copyText(snapshot.label, label);
+    if (letter == shown_ && fields_.shows(IDC_LABEL, shown)) {
+        fields_.selectOrAddComboText(label, IDC_LABEL);
     }
 }
 

@@ -79,7 +79,10 @@ class DriveEditor {
     // kKeepSelectionMessage: the list left without a selection selects the
     // shown drive again.
     void keepShownSelected();
-    void commitCurrentEdits();
+    // What the fields hold goes to the shown drive, marking it where it
+    // differs from its record: on every way of leaving a field, and before
+    // any command reads or asks about the drive.
+    void takeFields();
     void showRecord(const DriveRecord& record);
     int selectOrAddComboText(const char* text, int comboId) {
         return fields_.selectOrAddComboText(text, comboId);
@@ -89,8 +92,7 @@ class DriveEditor {
     void onPreviewClicked();
 
     // Change tracking.
-    void onComboSetFocus();
-    void onComboKillFocus(int comboId);
+    void onComboKillFocus() { takeFields(); }
     void onComboSelChange(int comboId);
 
     // Applying, and going back to what Windows itself shows, for a drive
@@ -116,7 +118,6 @@ class DriveEditor {
     void usePicture(const char* icon, MadeIcon made);
     void setShownLocation(const char* location);
     void reportWriteFailure(char letter) const;
-    void storeFields(char letter);
     void storeRecord(const DriveRecord& record);
     void askPreview(const char* location);
     void askIcon(char letter);
@@ -127,7 +128,8 @@ class DriveEditor {
     void removeDrive(char letter);
     void driveArrived(char letter);
     void driveLeft(char letter);
-    void listRemembered(DriveRecord record);
+    bool listRemembered(DriveRecord record);
+    void forgetOwnName(DriveRecord& record);
     void settleAnswer(DriveRecord& record, const DriveRecord& answered);
 
     // One timer per letter, counting from when its drive was asked.
@@ -145,6 +147,7 @@ class DriveEditor {
     AnswerSink* answers_ = nullptr;
     unique_handle<ShareWatch*, stop_watching> shareWatch_;
     bool askPosted_ = false;
+    unsigned pictureTicket_ = 0; // the picture asked last; any later location outdates it
 };
 
 } // namespace kelvarin

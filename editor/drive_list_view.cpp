@@ -53,10 +53,33 @@ bool DriveListView::createImages(int size) {
     // is ours again. The items stand apart by what the images need.
     const unique_himagelist old(reinterpret_cast<HIMAGELIST>(SendMessageA(
         list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()))));
-    const int spacing = iconSpacing(size, true);
-    SendMessageA(list_, LVM_SETICONSPACING, 0, MAKELPARAM(spacing, spacing));
+    SendMessageA(list_, LVM_SETICONSPACING, 0,
+                 MAKELPARAM(iconSpacing(size, true), rowSpacing(size)));
     arrange();
     return true;
+}
+
+// The drives stand in one row and scroll sideways: a row's height is cut
+// to what the list leaves beside its horizontal scroll bar, so no vertical
+// one comes with it, but never below what an icon and its one-line label
+// need.
+int DriveListView::rowSpacing(int size) const {
+    const UINT dpi = windowDpi(list_);
+    const int bar = systemMetric(SM_CYHSCROLL, dpi);
+    RECT inside{};
+    GetClientRect(list_, &inside);
+    const bool barShown = (GetWindowLongA(list_, GWL_STYLE) & WS_HSCROLL) != 0;
+    const int room = inside.bottom - (barShown ? 0 : bar);
+    TEXTMETRICA text{};
+    const HDC context = GetDC(list_);
+    const HGDIOBJ old =
+        SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageA(list_, WM_GETFONT, 0, 0)));
+    GetTextMetricsA(context, &text);
+    SelectObject(context, old);
+    ReleaseDC(list_, context);
+    const int needed = size + 2 * text.tmHeight;
+    const int spacing = iconSpacing(size, true);
+    return room < needed ? needed : (room < spacing ? room : spacing);
 }
 
 void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {

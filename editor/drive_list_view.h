@@ -41,6 +41,7 @@ class DriveListView {
 
   private:
     int itemOf(char letter) const;
+    int rowSpacing(int size) const;
     void arrange();
 
     HWND list_;

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "common/window.h"
+#include "drives/drive_settings.h"
 #include "res/resource.h"
 
 #include <utility>
@@ -32,13 +33,16 @@ void EditFields::show(const DriveRecord& record) {
     nextTicket();
     selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
     selectOrAddComboText(record.label, IDC_LABEL);
-    showType(record.typeName);
+    showType(record);
     showNote(""); // until its preview tells
     setPreview(record.icon, false);
 }
 
-void EditFields::showType(const char* typeName) {
-    SetDlgItemTextA(dialog_, IDC_TYPE_NAME, typeName);
+void EditFields::showType(const DriveRecord& record) {
+    SetDlgItemTextA(dialog_, IDC_TYPE_NAME, record.typeName);
+    const bool named = isFixedDisk(record) && record.storedName;
+    SetDlgItemTextA(dialog_, IDC_NAME_NOTE,
+                    named ? "ボリュームラベルの代わりに表示される名前です" : "");
 }
 
 void EditFields::showNote(const char* note) {
@@ -50,12 +54,6 @@ void EditFields::read(int controlId, char* buffer, int capacity) const {
     GetDlgItemTextA(dialog_, controlId, buffer, capacity);
     // A text cut to the buffer must not end in half a character.
     terminateText(buffer, static_cast<std::size_t>(capacity));
-}
-
-void EditFields::readInto(DriveRecord& record) const {
-    read(IDC_ICON_PATH, record.iconLocation, sizeof record.iconLocation);
-    read(IDC_LABEL, record.label, sizeof record.label);
-    read(IDC_TYPE_NAME, record.typeName, sizeof record.typeName);
 }
 
 bool EditFields::shows(int controlId, const char* text) const {

@@ -19,13 +19,13 @@ class EditFields {
 
     // The record's location, name and type, and its icon in the preview.
     void show(const DriveRecord& record);
-    void showType(const char* typeName);
+    // The type and, under the name, whether the name is shown instead of
+    // the volume's label.
+    void showType(const DriveRecord& record);
     // Under the type: whether Explorer will find the icon's file later.
     void showNote(const char* note);
     // A control's text, cut to the buffer on a character boundary.
     void read(int controlId, char* buffer, int capacity) const;
-    // What the user typed or chose: location and name (and the type shown).
-    void readInto(DriveRecord& record) const;
     bool shows(int controlId, const char* text) const;
     // The combo box's selected item, empty when none.
     void selection(int comboId, char (&text)[260]) const;

@@ -12,12 +12,13 @@
 namespace kelvarin {
 
 void DriveEditor::onListClick(HWND /*listView*/) {
-    if (shown_ != 0) {
-        commitCurrentEdits();
-    }
+    takeFields();
     const char selected = list_.selectedLetter();
     if (selected == 0) {
         return;
+    }
+    if (selected != shown_) {
+        ++pictureTicket_; // a picture still being made was for the drive left
     }
     shown_ = selected;
     showRecord(drives_.record(selected));
@@ -44,24 +45,35 @@ void DriveEditor::keepShownSelected() {
     }
 }
 
-void DriveEditor::commitCurrentEdits() {
-    storeFields(shown_);
-}
-
-// Stores the edit fields into the letter's drive. Its icon is asked for
-// again only when its location changed, so browsing the drives does not
-// reload (and churn) an icon per click; until it comes the old one stays.
-void DriveEditor::storeFields(char letter) {
-    if (!drives_.isListed(letter)) {
+// The fields always show the shown drive, so whatever they hold that its
+// record does not is the user's edit of it, however the field is left: the
+// focus moving on, another drive clicked (the list may report its new
+// selection before or after the field's focus loss: the platform chooses),
+// Enter, or a command that reads the drive while the focus is still in the
+// field. The drive is marked and takes the texts; a new location's icon
+// and preview are asked for. Browsing the drives changes nothing, so it
+// reloads no icon.
+void DriveEditor::takeFields() {
+    if (!drives_.isListed(shown_)) {
         return;
     }
-    DriveRecord record = drives_.record(letter);
-    char oldLocation[sizeof record.iconLocation];
-    copyText(oldLocation, record.iconLocation);
-    fields_.readInto(record);
+    DriveRecord record = drives_.record(shown_);
+    char location[sizeof record.iconLocation];
+    char label[sizeof record.label];
+    fields_.read(IDC_ICON_PATH, location, sizeof location);
+    fields_.read(IDC_LABEL, label, sizeof label);
+    const bool newLocation = lstrcmpA(location, record.iconLocation) != 0;
+    if (!newLocation && lstrcmpA(label, record.label) == 0) {
+        return;
+    }
+    copyText(record.iconLocation, location);
+    copyText(record.label, label);
+    drives_.setMarked(shown_, true);
     storeRecord(record);
-    if (lstrcmpA(oldLocation, record.iconLocation) != 0) {
-        askIcon(letter);
+    if (newLocation) {
+        ++pictureTicket_;
+        askIcon(shown_);
+        askPreview(location);
     }
 }
 
@@ -83,35 +95,8 @@ void DriveEditor::onPreviewClicked() {
     ask(answers_, Question::Large, fields_.ticket(), asked, iconSize_);
 }
 
-void DriveEditor::onComboSetFocus() {
-    if (!drives_.isListed(shown_)) {
-        return;
-    }
-    const DriveRecord& record = drives_.record(shown_);
-    FocusSnapshot& snapshot = drives_.snapshot(shown_);
-    copyText(snapshot.label, record.label);
-    copyText(snapshot.iconLocation, record.iconLocation);
-}
-
-void DriveEditor::onComboKillFocus(int comboId) {
-    DriveRecord typed{};
-    fields_.readInto(typed);
-    if (!drives_.isListed(shown_)) {
-        return;
-    }
-    const FocusSnapshot& snapshot = drives_.snapshot(shown_);
-    const bool changed = comboId == IDC_ICON_PATH
-                             ? lstrcmpA(typed.iconLocation, snapshot.iconLocation) != 0
-                             : lstrcmpA(typed.label, snapshot.label) != 0;
-    if (changed) {
-        drives_.setMarked(shown_, true);
-    }
-    // A typed location is previewed, with its note, once it is typed.
-    if (changed && comboId == IDC_ICON_PATH) {
-        askPreview(typed.iconLocation);
-    }
-}
-
+// A choice from a drop-down list marks the drive even when it is the text
+// it had; the edit box takes the chosen text only after this notification.
 void DriveEditor::onComboSelChange(int comboId) {
     if (!drives_.isListed(shown_)) {
         return;
@@ -119,6 +104,7 @@ void DriveEditor::onComboSelChange(int comboId) {
     if (comboId == IDC_ICON_PATH) {
         char text[sizeof DriveRecord::iconLocation];
         fields_.selection(IDC_ICON_PATH, text);
+        ++pictureTicket_;
         askPreview(text);
     }
     drives_.setMarked(shown_, true);
@@ -143,7 +129,7 @@ void DriveEditor::useIconFile(const char* path) {
     if (isPicture(path)) {
         DriveRecord asked = drives_.record(shown_);
         copyText(asked.iconLocation, path);
-        ask(answers_, Question::Picture, 0, asked);
+        ask(answers_, Question::Picture, ++pictureTicket_, asked);
         return;
     }
     const UINT icons = ExtractIconExA(path, -1, nullptr, nullptr, 0);
@@ -171,33 +157,27 @@ void DriveEditor::usePicture(const char* icon, MadeIcon made) {
     setShownLocation(location);
 }
 
-// As if the location had been typed: shown, previewed and, where it differs
-// from the drive's own, the drive marked.
+// As if the location had been typed and the field left: shown, previewed
+// and, where it differs from the drive's own, the drive marked.
 void DriveEditor::setShownLocation(const char* location) {
     fields_.selectOrAddComboText(location, IDC_ICON_PATH);
-    askPreview(location);
-    if (lstrcmpA(location, drives_.record(shown_).iconLocation) != 0) {
-        drives_.setMarked(shown_, true);
-    }
+    takeFields();
 }
 
 void DriveEditor::browseForIcon() {
+    takeFields();
     if (!drives_.isListed(shown_)) {
         return;
     }
-    DriveRecord record = drives_.record(shown_);
     char path[MAX_PATH] = {};
     int index = 0;
     pickIconFile(dialog_, path, sizeof path, &index);
-
-    // Raises the combo box's focus notification, so its snapshot is taken
-    // before its text changes below.
     SetFocus(GetDlgItem(dialog_, IDC_ICON_PATH));
     if (path[0] != '\0') {
-        formatText(record.iconLocation, "%s,%d", path, index);
-        askPreview(record.iconLocation);
+        char location[sizeof DriveRecord::iconLocation];
+        formatText(location, "%s,%d", path, index);
+        setShownLocation(location);
     }
-    fields_.selectOrAddComboText(record.iconLocation, IDC_ICON_PATH);
 }
 
 } // namespace kelvarin

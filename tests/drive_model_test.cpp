@@ -62,8 +62,7 @@ TEST(DriveModel, TheTableKeepsEachLetterApartWhateverComesAndGoes) {
     for (char letter : {'Z', 'G', 'C', 'A', 'a'}) // not a drive letter: not listed
         EXPECT_EQ(letter != 'a', table.list((record.rootPath[0] = letter, record)));
     table.setMarked('G', true);
-    table.snapshot('G').label[0] = 'x';
-    table.unlist('G'); // gone with its mark and snapshot
+    table.unlist('G'); // gone with its mark
     table.setMarked('C', true);
     const struct {
         char letter;
@@ -76,14 +75,13 @@ TEST(DriveModel, TheTableKeepsEachLetterApartWhateverComesAndGoes) {
         EXPECT_EQ(row.listed, table.isListed(row.letter)) << row.letter;
         EXPECT_EQ(row.marked, table.isMarked(row.letter)) << row.letter;
         EXPECT_EQ(row.listed ? row.letter : 0, table.record(row.letter).rootPath[0]);
-        EXPECT_EQ(0, table.snapshot(row.letter).label[0]) << row.letter;
     }
     EXPECT_EQ(DWORD(1 | 1 << 2 | 1 << 25), table.listedLetters());
     EXPECT_EQ("ACZ", (std::string{table.letterAt(0), table.letterAt(1), table.letterAt(2)}));
     EXPECT_EQ(0, table.letterAt(3));
 }
 
-TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeButNotForFixedDisks) {
+TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeFixedDisksToo) {
     const std::string path259 = repeated("C:\\アイコン\\", 259), path260 = path259 + "x";
     const std::string name255 = repeated("名前", 254) + "x", name256 = name255 + "x";
     const std::string expandable = "%SystemRoot%\\system32\\shell32.dll,3";
@@ -96,7 +94,8 @@ TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeButNotFo
     } cases[] = {
         {'E', std::string("shell32.dll,8", 14), "保存名", REG_SZ, "shell32.dll,8", "保存名",
          iconOf("shell32.dll,8")},
-        {'G', "-", std::string("無視", 5), REG_SZ, "", "データ", iconOf("G:\\")}, // volume label
+        {'G', "-", std::string("表示名", 7), REG_SZ, "", "表示名", iconOf("G:\\")}, // as Explorer
+        {'G', "-", std::string("", 1), REG_SZ, "", "データ", {}}, // names nothing: the volume label
         {'F', path259 + '\0', name255 + '\0', REG_SZ, path259, name255, {}},
         {'F', path260 + '\0', name256 + '\0', REG_SZ, "", "", iconOf("F:\\")},
         {'F', path259, name255, REG_BINARY, path259, name255, {}}, // without terminators

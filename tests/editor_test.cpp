@@ -20,6 +20,7 @@ const std::string kExit = "終了しますか？", kAsk = " ドライブの情�
 const std::string kFailed = " ドライブの情報を書き込めませんでした。";
 const std::string kRestore = " ドライブのアイコンと名前を既定に戻しますか？";
 const std::string kSilent = "応答がありません";
+const std::string kStoredName = "ボリュームラベルの代わりに表示される名前です";
 
 Texts g_notified;                      // shell notifications this process receives: "event path"
 const std::string kOurs = "4096 C:\\"; // the one the test sends after the code's
@@ -160,7 +161,7 @@ TEST(Editor, AppliedIconsShowAtOnceUnshownValuesAreKeptAndExplorerIsToldOfEachWr
 TEST(Editor, FixedDisksShowTheirVolumesLabelAndWriteItOnlyWhenEditedRestoringGoesBack) {
     storeText('E', "DefaultIcon", "shell32.dll,3");
     storeText('E', "DefaultLabel", "保存名");
-    storeText('G', "DefaultLabel", "表示名"); // never a fixed disk's name
+    storeText('G', "DefaultLabel", "表示名"); // what Explorer shows instead of the volume label
     MainWindow main;
     // G:'s label changed after Wine read it: Wine still shows the old one.
     std::ofstream("G:\\.windows-label", std::ios::binary) << u8"後から\n";
@@ -180,14 +181,21 @@ TEST(Editor, FixedDisksShowTheirVolumesLabelAndWriteItOnlyWhenEditedRestoringGoe
     }});
     main.command(IDC_APPLY);
     main.select(kG);
-    EXPECT_EQ("データ", main.text(IDC_LABEL));
-    main.type(IDC_ICON_PATH, "shell32.dll,6"); // the icon alone: the volume untouched
+    EXPECT_EQ("表示名", main.text(IDC_LABEL));
+    EXPECT_EQ(kStoredName, main.text(IDC_NAME_NOTE));
+    main.type(IDC_LABEL, "新表示名"); // the stored name is edited: the volume untouched
     EXPECT_EQ(Texts{'G' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
     EXPECT_EQ(u8"後から\n", readFile("G:\\.windows-label"));
-    EXPECT_EQ("表示名", stored('G', "DefaultLabel").text());
+    EXPECT_EQ("新表示名", stored('G', "DefaultLabel").text());
     EXPECT_EQ(Texts{'G' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
     EXPECT_EQ(u8"後から\n", readFile("G:\\.windows-label"));
     EXPECT_FALSE(stored('G').key);
+    EXPECT_EQ("データ", main.text(IDC_LABEL)) << "the volume label as Wine read it";
+    EXPECT_EQ("", main.text(IDC_NAME_NOTE));
+    main.type(IDC_ICON_PATH, "shell32.dll,6"); // the icon alone: the volume untouched
+    EXPECT_EQ(Texts{'G' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ(u8"後から\n", readFile("G:\\.windows-label"));
+    EXPECT_FALSE(stored('G', "DefaultLabel").key);
     main.select(kC); // the first drive is the menu's too; no label, and none made
     EXPECT_EQ("", main.text(IDC_LABEL));
     main.type(IDC_ICON_PATH, "shell32.dll,5");
@@ -211,7 +219,8 @@ TEST(Editor, FixedDisksShowTheirVolumesLabelAndWriteItOnlyWhenEditedRestoringGoe
     EXPECT_EQ("", main.text(IDC_ICON_PATH));
     EXPECT_TRUE(main.listShows(kE, iconOf("E:\\")));
     EXPECT_TRUE(main.previewShows(iconOf("E:\\"), iconOf("shell32.dll,3")));
-    EXPECT_EQ(Texts{kExit}, main.boxes(IDC_OK, {IDCANCEL})); // its mark went with its edits
+    // E:'s mark went with its edits; G:'s stays after applying it alone
+    EXPECT_EQ((Texts{'G' + kAsk, kExit}), main.boxes(IDC_OK, {IDCANCEL, IDCANCEL}));
     main.select(kH); // nothing stored: nothing deleted, nothing reported
     EXPECT_EQ(Texts{'H' + kRestore}, main.boxes(ID_RESTORE_DEFAULTS, {IDOK}));
     storeText('F', "DefaultLabel", "共有"); // keys of someone else's below: all kept
@@ -285,7 +294,7 @@ TEST(Editor, LettersWithSettingsAndNoDriveAreListedGhostedAndWorkLikeDrives) {
 }
 
 TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
-    storeText('G', "DefaultLabel", "保存名"); // G: shows its volume label while there
+    storeText('G', "DefaultLabel", "保存名");
     MainWindow main;
     const auto volume = [&](char letter, UINT event, WORD flags = 0) {
         main.volume(letter, event, flags);
@@ -294,7 +303,7 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
     main.select(kE);
     main.type(IDC_LABEL, "USBメモリ");
     main.select(kH);
-    SetDlgItemTextA(main.window, IDC_LABEL, "ラム");   // typed, not stored yet
+    SetDlgItemTextA(main.window, IDC_LABEL, "ラム");   // typed, the field not left yet
     volume('D', DBT_DEVICEREMOVECOMPLETE, DBTF_MEDIA); // only its disc: stays
     EXPECT_EQ("D:\\", main.item(1));
     volume('E', DBT_DEVICEREMOVECOMPLETE); // marked: stays, ghosted
@@ -319,8 +328,9 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
         "E:'s type", [&] { return main.text(IDC_TYPE_NAME); },
         [](const std::string& type) { return type == "リムーバブルディスク"; }));
     EXPECT_EQ("USBメモリ", main.text(IDC_LABEL));
-    EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+    EXPECT_EQ((Texts{'E' + kAsk, 'H' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDOK, IDCANCEL}));
     EXPECT_EQ("USBメモリ", stored('E', "DefaultLabel").text());
+    EXPECT_EQ("ラム", stored('H', "DefaultLabel").text());
     main.select(0); // the arrow key walks through every drive, past the visible ones
     const int count = ListView_GetItemCount(main.control(IDC_DRIVE_LIST));
     for (int i = 1; i < count; ++i)
