@@ -3,12 +3,14 @@
 #include "common/platform.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "drives/photo_orientation.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <wincodec.h>
 
 #include <cstring>
+#include <utility>
 
 namespace kelvarin {
 
@@ -81,7 +83,9 @@ bool drawFrame(IWICImagingFactory* factory, IWICBitmapSource* picture, int size,
     for (std::size_t i = 0; i < bytes; i += 4) {
         const BYTE alpha = canvas[i + 3];
         for (std::size_t c = 0; alpha != 0 && alpha != 255 && c < 3; ++c) {
-            canvas[i + c] = static_cast<BYTE>(canvas[i + c] * 255 / alpha);
+            // A colour above its alpha (a scaler's rounding) would wrap round.
+            const int straight = canvas[i + c] * 255 / alpha;
+            canvas[i + c] = static_cast<BYTE>(straight < 255 ? straight : 255);
         }
     }
     return true;
@@ -194,8 +198,39 @@ unique_heap<BYTE> iconFile(IWICImagingFactory* factory, IWICBitmapSource* pictur
     return file;
 }
 
-// The picture as premultiplied 32-bit pixels, decoded once and kept in
-// memory: each of the eight frames is scaled from it.
+// The picture turned as its photo's orientation says. Where it needs no
+// turning, is too large to turn in memory, or memory runs out, it is kept
+// as it is.
+unique_com<IWICBitmapSource> upright(IWICImagingFactory* factory, unique_com<IWICBitmap> pixels,
+                                     int orientation) {
+    constexpr UINT kLargestTurned = 64 * 1024 * 1024; // pixels: 256 MiB twice over
+    UINT width = 0, height = 0;
+    if (orientation == 1 || FAILED(pixels.get()->GetSize(&width, &height)) || width == 0 ||
+        height == 0 || width > kLargestTurned / height) {
+        return unique_com<IWICBitmapSource>(pixels.release());
+    }
+    const UINT bytes = width * height * 4;
+    const unique_heap<DWORD> in(static_cast<DWORD*>(HeapAlloc(GetProcessHeap(), 0, bytes)));
+    const unique_heap<DWORD> out(static_cast<DWORD*>(HeapAlloc(GetProcessHeap(), 0, bytes)));
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    if (!in || !out ||
+        FAILED(
+            pixels.get()->CopyPixels(&all, width * 4, bytes, reinterpret_cast<BYTE*>(in.get())))) {
+        return unique_com<IWICBitmapSource>(pixels.release());
+    }
+    orientPixels(in.get(), width, height, orientation, out.get());
+    const UINT turnedWidth = orientation >= 5 ? height : width;
+    unique_com<IWICBitmap> turned;
+    if (FAILED(factory->CreateBitmapFromMemory(
+            turnedWidth, bytes / 4 / turnedWidth, GUID_WICPixelFormat32bppPBGRA, turnedWidth * 4,
+            bytes, reinterpret_cast<BYTE*>(out.get()), turned.put()))) {
+        return unique_com<IWICBitmapSource>(pixels.release());
+    }
+    return unique_com<IWICBitmapSource>(turned.release());
+}
+
+// The picture as premultiplied 32-bit pixels, upright, decoded once and kept
+// in memory: each of the eight frames is scaled from it.
 unique_com<IWICBitmapSource> readPicture(IWICImagingFactory* factory, const char* path) {
     WCHAR wide[MAX_PATH] = {};
     unique_com<IWICBitmapDecoder> decoder;
@@ -214,7 +249,7 @@ unique_com<IWICBitmapSource> readPicture(IWICImagingFactory* factory, const char
             factory->CreateBitmapFromSource(converter.get(), WICBitmapCacheOnLoad, pixels.put()))) {
         return {};
     }
-    return unique_com<IWICBitmapSource>(pixels.release());
+    return upright(factory, std::move(pixels), photoOrientation(path));
 }
 
 bool sameContent(const char* path, const BYTE* bytes, std::size_t size) {

@@ -95,7 +95,8 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     const std::string tests = binDir() + "\\..\\tests\\", red = tests + "red.ico";
     char folder[MAX_PATH] = {};
     ASSERT_TRUE(kelvarin::madeIconsFolder(folder));
-    DeleteFileA((folder + std::string("\\picture.ico")).c_str());
+    for (const char* made : {"\\picture.ico", "\\photo.ico"})
+        DeleteFileA((folder + std::string(made)).c_str());
     storeText('G', "DefaultIcon", "C:\\no\\such.ico"); // checked when its drive is shown
     MainWindow main;
     const auto note = [&] { return main.text(IDC_LOCATION_NOTE); };
@@ -149,6 +150,27 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     }
     EXPECT_EQ("\x89PNG", png);
     EXPECT_EQ("0 0 255 255 ", corners);
+    // A phone's portrait photo, its pixels on their side and its EXIF
+    // orientation 6: the icon stands upright, red above blue.
+    const char exif[] = "\xFF\xE1\x00\x22"
+                        "Exif\0\0MM\x00\x2A\x00\x00\x00\x08\x00\x01"
+                        "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00";
+    std::string photo = readFile(tests + "sideways.jpg");
+    std::ofstream(tests + "photo.jpg", std::ios::binary) << photo.insert(2, exif, sizeof exif - 1);
+    main.drop(tests + "photo.jpg");
+    const std::string upright = folder + std::string("\\photo.ico");
+    EXPECT_TRUE(waitFor(
+        "the icon made of the photo", [&] { return main.text(IDC_ICON_PATH); },
+        [&](const std::string& shown) { return shown == upright + ",0"; }));
+    const Pixels standing = iconOf((upright + ",0").c_str()); // on white
+    const auto tone = [&](int x, int y) {
+        const std::uint32_t p = standing[y * 32 + x], r = p >> 16, b = p & 255;
+        return std::string(p == 0xFFFFFF       ? "white "
+                           : r > 160 && b < 96 ? "red "
+                           : b > 160 && r < 96 ? "blue "
+                                               : "other ");
+    };
+    EXPECT_EQ("red blue white ", tone(16, 4) + tone(16, 28) + tone(2, 16));
     EXPECT_EQ("16 20 24 32 40 48 64 256 ", sizes);
     EXPECT_TRUE(waitFor(
         "its frames at Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
@@ -165,7 +187,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     main.drop(tests + "broken.png");
     EXPECT_TRUE(waitFor(
         "the box", [&] { return unreadable.steps.size(); }, std::logical_not()));
-    EXPECT_EQ(made + ",0", main.text(IDC_ICON_PATH));
+    EXPECT_EQ(upright + ",0", main.text(IDC_ICON_PATH));
     char profile[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, profile);
     const struct {
