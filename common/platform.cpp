@@ -86,6 +86,20 @@ LONG deleteExplorerKey(HKEY root, const char* path) {
     return deleteEx != nullptr ? deleteEx(root, path, view, 0) : RegDeleteKeyA(root, path);
 }
 
+namespace {
+
+// "shell32.dll" or "shell32.dll,3": no folder, no drive.
+bool isBareName(const char* path) {
+    for (const char* at = path; *at != '\0' && *at != ','; at = CharNextA(at)) {
+        if (*at == '\\' || *at == '/' || *at == ':') {
+            return false;
+        }
+    }
+    return path[0] != '\0' && path[0] != ',';
+}
+
+} // namespace
+
 void nativeFilePath(char (&path)[MAX_PATH]) {
     if (!isWow64()) {
         return;
@@ -102,14 +116,31 @@ void nativeFilePath(char (&path)[MAX_PATH]) {
     formatText(system, "%s\\System32", windows);
     formatText(native, "%s\\Sysnative", windows);
     const DWORD attributes = GetFileAttributesA(native);
-    if (!isInFolder(path, system) || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return;
+    }
+    char rest[MAX_PATH];
+    if (isInFolder(path, system)) {
+        copyText(rest, path + lstrlenA(system));
+    } else if (!isBareName(path) || formatText(rest, "\\%s", path) >= sizeof rest - 1) {
+        return;
+    } else {
+        // Only the name, without an icon index after it.
+        char file[MAX_PATH + 1];
+        formatText(file, "%s%s", native, rest);
+        for (char* at = file + lstrlenA(native); *at != '\0'; at = CharNextA(at)) {
+            if (*at == ',') {
+                *at = '\0';
+                break;
+            }
+        }
+        const DWORD found = GetFileAttributesA(file);
+        if (found == INVALID_FILE_ATTRIBUTES || (found & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return;
+        }
     }
     // One byte longer: a path that would no longer fit keeps its old form
     // rather than naming another file once cut.
-    char rest[MAX_PATH];
-    copyText(rest, path + lstrlenA(system));
     char redirected[MAX_PATH + 1];
     const std::size_t wanted =
         static_cast<std::size_t>(lstrlenA(native)) + static_cast<std::size_t>(lstrlenA(rest));
@@ -118,7 +149,6 @@ void nativeFilePath(char (&path)[MAX_PATH]) {
     }
 }
 
-// Windows 2000 on; looked up, as the shell of older systems lacks it.
 bool startWindowsProgram(const char* name, const char* parameters) {
     char windows[MAX_PATH] = {};
     const UINT length = GetSystemWindowsDirectoryA(windows, MAX_PATH);
@@ -161,6 +191,7 @@ bool startWindowsProgram(const char* name, const char* parameters) {
                ShellExecuteA(nullptr, "open", path, parameters, nullptr, SW_SHOW)) > 32;
 }
 
+// Windows 2000 on; looked up, as the shell of older systems lacks it.
 bool knownFolder(int folder, char (&path)[MAX_PATH]) {
     using FolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
     const auto folderPath = systemFunction<FolderPath>("shell32.dll", "SHGetFolderPathA");

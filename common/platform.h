@@ -40,7 +40,9 @@ LONG deleteExplorerKey(HKEY root, const char* path);
 
 // A file the system folder holds, as this program can read the one Explorer
 // reads: under WOW64 a path in System32 is shown the 32-bit SysWOW64, and
-// "%windir%\Sysnative" names the real one. Other paths are kept.
+// "%windir%\Sysnative" names the real one; a name without a folder (an
+// icon location "shell32.dll,3") is looked for there first, as the 64-bit
+// Explorer's loader does. Other paths are kept.
 void nativeFilePath(char (&path)[MAX_PATH]);
 
 // Starts a program of the Windows folder (name: "regedit.exe") with

@@ -200,7 +200,7 @@ HICON extractLargeIcon(const char* file, int index, int size) {
     return icon;
 }
 
-bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]) {
+bool expandIconPath(const char* location, char (&expanded)[MAX_PATH], bool native) {
     expanded[0] = '\0';
     char scratch[MAX_PATH] = {};
     copyText(scratch, location != nullptr ? location : "");
@@ -212,7 +212,9 @@ bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]) {
         return false;
     }
     terminateText(expanded);
-    nativeFilePath(expanded);
+    if (native) {
+        nativeFilePath(expanded);
+    }
     return true;
 }
 

@@ -33,9 +33,10 @@ HICON extractLargeIcon(const char* file, int index, int size = 0);
 bool hasOwnFrame(const char* location, int size);
 
 // Expands %VARIABLE% parts of a path or location into expanded, the path
-// this program reads the file by (nativeFilePath). False (and expanded
-// empty) when the result would not fit a path.
-bool expandIconPath(const char* location, char (&expanded)[MAX_PATH]);
+// this program reads the file by (nativeFilePath) unless only the text as
+// Explorer reads it is asked for. False (and expanded empty) when the
+// result would not fit a path.
+bool expandIconPath(const char* location, char (&expanded)[MAX_PATH], bool native = true);
 
 // Tells Explorer that the picture of a location (empty: the drive's own icon,
 // rootPath's) may have changed. May wait on the drive the file is on.

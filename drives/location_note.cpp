@@ -2,7 +2,9 @@
 
 #include "common/platform.h"
 #include "common/text.h"
+#include "drives/drive_table.h"
 #include "drives/icon_loader.h"
+#include "drives/remembered_shares.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -16,27 +18,34 @@ LocationNote locationNote(const char* location) {
         return location[0] == '\0' ? LocationNote::None : LocationNote::Missing;
     }
     PathParseIconLocationA(path);
-    // A name without a folder is found where programs find system files.
-    if (PathIsFileSpecA(path)) {
+    // A share is away as often as not: a file on one, or on a letter the
+    // user's Explorer connects at logon, is noted for that, not as missing.
+    char remote[MAX_PATH];
+    const char root[4] = {path[0], ':', '\\', '\0'};
+    if (PathIsUNCA(path) || (path[0] != '\0' && path[1] == ':' &&
+                             (GetDriveTypeA(root) == DRIVE_REMOTE ||
+                              (GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR &&
+                               rememberedShare(upperLetter(path[0]), remote))))) {
+        return LocationNote::Network;
+    }
+    // A name without a folder is found where programs find system files:
+    // each reader's own, which a 32-bit and a 64-bit program do not share.
+    char named[MAX_PATH];
+    expandIconPath(location, named, false);
+    PathParseIconLocationA(named);
+    if (PathIsRelativeA(named)) {
         char found[MAX_PATH] = {};
-        if (SearchPathA(nullptr, path, nullptr, MAX_PATH, found, nullptr) == 0) {
-            return LocationNote::Missing;
-        }
-        copyText(path, found);
+        return SearchPathA(nullptr, path, nullptr, MAX_PATH, found, nullptr) == 0
+                   ? LocationNote::Missing
+                   : LocationNote::NotQualified;
     }
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
         return LocationNote::Missing;
     }
-    if (PathIsUNCA(path)) {
-        return LocationNote::Network;
-    }
-    char root[4] = {path[0], ':', '\\', '\0'};
     switch (GetDriveTypeA(root)) {
     case DRIVE_REMOVABLE:
     case DRIVE_CDROM:
         return LocationNote::Removable;
-    case DRIVE_REMOTE:
-        return LocationNote::Network;
     default:
         break;
     }
@@ -53,6 +62,8 @@ const char* noteText(LocationNote note) {
     switch (note) {
     case LocationNote::Missing:
         return "アイコンファイルが見つかりません";
+    case LocationNote::NotQualified:
+        return "フォルダーを含まない名前です";
     case LocationNote::Removable:
         return "取り外せるドライブ上のファイルです";
     case LocationNote::Network:

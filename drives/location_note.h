@@ -5,11 +5,12 @@
 namespace kelvarin {
 
 enum class LocationNote {
-    None,        // a file Explorer will always read, or the drive's own icon
-    Missing,     // the file does not exist
-    Removable,   // on a removable or optical drive: gone with the medium
-    Network,     // on a network drive or share: gone while it is offline
-    ThisUserOnly // in a folder of this user only (the profile, the temporary folder)
+    None,         // a file Explorer will always read, or the drive's own icon
+    Missing,      // the file does not exist
+    NotQualified, // a name without its folder: found where each reader's loader looks
+    Removable,    // on a removable or optical drive: gone with the medium
+    Network,      // on a network drive or share: gone while it is offline
+    ThisUserOnly  // in a folder of this user only (the profile, the temporary folder)
 };
 
 // May wait on the drive the file is on.

@@ -101,6 +101,51 @@ TEST(Editor, EditsStayWithTheirDriveAndMarkedDrivesAreAskedForInListOrder) {
     EXPECT_EQ(repeated("あ", 254), stored('F', "DefaultLabel").text());
 }
 
+// What is typed reaches its drive however the field is left: Tab, a click
+// on another drive (Wine reports the new selection before the field's focus
+// loss), Enter (the Apply menu, the default button), or a command while the
+// focus is still in the field.
+TEST(Editor, WhatIsTypedReachesItsDriveHoweverTheFieldIsLeft) {
+    MainWindow main;
+    EXPECT_EQ(IDC_APPLY, LOWORD(SendMessageA(main.window, DM_GETDEFID, 0, 0)));
+    for (const int field : {IDC_ICON_PATH, IDC_LABEL}) {
+        const char* subkey = field == IDC_LABEL ? "DefaultLabel" : "DefaultIcon";
+        const auto text = [&](int way) {
+            return field == IDC_LABEL ? "名前" + std::to_string(way)
+                                      : "shell32.dll," + std::to_string(10 + way);
+        };
+        main.select(kE);
+        main.edit(field, text(1));
+        main.key(VK_TAB);
+        EXPECT_TRUE(waitFor(
+            "the focus moved on", [] { return GetFocus(); },
+            [&](HWND focus) { return !IsChild(main.control(field), focus); }));
+        EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+        EXPECT_EQ(text(1), stored('E', subkey).text());
+        main.select(kE);
+        main.edit(field, text(2));
+        main.click(kD);
+        EXPECT_EQ((Texts{'E' + kAsk, kExit}), main.boxes(IDC_OK, {IDOK, IDCANCEL}));
+        EXPECT_EQ(text(2), stored('E', subkey).text());
+        EXPECT_FALSE(stored('D').key) << "D: marked for what E: had typed";
+        main.select(kE);
+        main.edit(field, text(3));
+        ModalScript enter({[&](HWND) { // the Apply menu: this drive only
+                               EndMenu();
+                               PostMessageA(main.window, WM_COMMAND, ID_APPLY_THIS, 0);
+                           },
+                           [](HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); }});
+        main.key(VK_RETURN);
+        EXPECT_TRUE(waitFor(
+            "the Apply menu and its question", [&] { return enter.steps.size(); },
+            [](std::size_t left) { return left == 0; }));
+        EXPECT_EQ(text(3), stored('E', subkey).text());
+        main.edit(field, text(4));
+        EXPECT_EQ(Texts{'E' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+        EXPECT_EQ(text(4), stored('E', subkey).text());
+    }
+}
+
 TEST(Editor, AppliedIconsShowAtOnceUnshownValuesAreKeptAndExplorerIsToldOfEachWrite) {
     const HWND listener = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, 0, 0, 0, 0);
     SetWindowLongPtrA(listener, GWLP_WNDPROC, LONG_PTR(notified));
@@ -339,9 +384,11 @@ TEST(Editor, TheListFollowsDrivesThatComeAndGoKeepingMarksSelectionAndEdits) {
 }
 
 // An elevated Kelvarin has none of the drives the user mapped: the shares
-// the user's Explorer remembers are listed instead, and followed.
+// the user's Explorer remembers are listed instead, followed, and give way
+// to drives that arrive on their letters, which show their own names.
 TEST(Editor, SharesTheUsersExplorerRemembersAreListedFollowedAndGiveWayToDrives) {
-    remember('Y', "\\\\nas\\photos");
+    remember('U', "\\\\nas\\photos");
+    remember('W', "\\\\nas\\music");
     remember('F', "\\\\nas\\other"); // F: is a drive of this session: it wins
     MainWindow main;
     const auto state = [&](int item) {
@@ -350,28 +397,53 @@ TEST(Editor, SharesTheUsersExplorerRemembersAreListedFollowedAndGiveWayToDrives)
                     ? " ghosted"
                     : "");
     };
-    ASSERT_EQ(8, SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ("Y:\\", state(6));                    // in letter order, before Z:
-    EXPECT_TRUE(main.listShows(6, iconOf("F:\\"))); // a share's icon, nothing asked of it
+    const auto shows = [&](int id, const std::string& text) {
+        return waitFor(
+            text, [&] { return main.text(id); }, [&](const std::string& t) { return t == text; });
+    };
+    const int kU = 6, kW = 7; // C D E F G H U W Z
+    ASSERT_EQ(9, SendDlgItemMessageA(main.window, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("U:\\", state(kU));
+    EXPECT_TRUE(main.listShows(kU, iconOf("F:\\"))); // a share's icon, nothing asked of it
     main.select(kF);
     EXPECT_EQ("", main.text(IDC_LABEL));
-    main.select(6);
+    main.select(kU);
     EXPECT_EQ("ネットワーク", main.text(IDC_TYPE_NAME));
     EXPECT_EQ("photos (\\\\nas)", main.text(IDC_LABEL));
+    main.type(IDC_ICON_PATH, "shell32.dll,7"); // its icon edited, not its name
+    remember('U', "\\\\nas\\pictures");        // mapped elsewhere: named again
+    EXPECT_TRUE(shows(IDC_LABEL, "pictures (\\\\nas)"));
     screenshot(main.window, "remembered-share");
-    main.type(IDC_LABEL, "写真");
-    EXPECT_EQ(Texts{'Y' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
-    EXPECT_EQ("写真", stored('Y', "DefaultLabel").text());
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Network\\Y"); // forgotten: ghosted, for its settings
+    {
+        const ArrivingDrive stick('U', DRIVE_REMOVABLE, "STICK7"),
+            disk('W', DRIVE_FIXED, "OWNDISK");
+        main.volume('U', DBT_DEVICEARRIVAL);
+        main.volume('W', DBT_DEVICEARRIVAL);
+        EXPECT_TRUE(shows(IDC_TYPE_NAME, "リムーバブルディスク"));
+        EXPECT_EQ("STICK7", main.text(IDC_LABEL));
+        screenshot(main.window, "arrived-on-remembered");
+        EXPECT_EQ(Texts{'U' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+        EXPECT_EQ("STICK7", stored('U', "DefaultLabel").text()) << "the share's name written";
+        EXPECT_EQ("shell32.dll,7", stored('U', "DefaultIcon").text());
+        main.select(kW);
+        EXPECT_TRUE(shows(IDC_TYPE_NAME, "ハードディスク"));
+        EXPECT_EQ("OWNDISK", main.text(IDC_LABEL));
+        main.type(IDC_ICON_PATH, "shell32.dll,8");
+        EXPECT_EQ(Texts{'W' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
+        EXPECT_EQ("OWNDISK\n", readFile("C:\\kelvarin-drive-W\\.windows-label"));
+        EXPECT_FALSE(stored('W', "DefaultLabel").key);
+    }
+    main.volume('W', DBT_DEVICEREMOVECOMPLETE); // the share again, named as before
+    EXPECT_TRUE(shows(IDC_LABEL, "music (\\\\nas)"));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Network\\W"); // forgotten: ghosted, for its settings
     EXPECT_TRUE(waitFor(
-        "Y: ghosted", [&] { return state(6); },
-        [](const std::string& seen) { return seen == "Y:\\ ghosted"; }));
+        "W: ghosted", [&] { return state(kW); },
+        [](const std::string& seen) { return seen == "W:\\ ghosted"; }));
     EXPECT_EQ("接続されていません", main.text(IDC_TYPE_NAME));
-    EXPECT_EQ("写真", main.text(IDC_LABEL));
-    remember('W', "\\\\nas\\music"); // remembered later
+    remember('Y', "\\\\nas\\video"); // remembered later
     EXPECT_TRUE(waitFor(
-        "W: listed", [&] { return state(6); },
-        [](const std::string& seen) { return seen == "W:\\"; }));
+        "Y: listed", [&] { return state(kW + 1); },
+        [](const std::string& seen) { return seen == "Y:\\"; }));
 }
 
 // Explorer's icon cache is told of the location shown before a write or a

@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 #include <dbt.h>
+#include <winioctl.h>
 
 #include <cmath>
 #include <fstream>
@@ -135,6 +136,52 @@ void store(char letter, const char* subkey, const std::string& bytes, DWORD type
 void remember(char letter, const std::string& remote) {
     RegSetKeyValueA(HKEY_CURRENT_USER, (std::string("Network\\") + letter).c_str(), "RemotePath",
                     REG_SZ, remote.c_str(), DWORD(remote.size() + 1));
+}
+
+// Wine's mount manager's own requests (include/ddk/mountmgr.h of Wine).
+struct UnixDrive {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPoint, device, label; // offsets in the request, 0 for none
+};
+constexpr DWORD kDefineUnixDrive =
+    CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+constexpr DWORD kQueryUnixDrive = CTL_CODE('m', 33, METHOD_BUFFERED, FILE_READ_ACCESS);
+
+// Asks the mount manager; its answer's mount point, for a query.
+static std::string mountManager(DWORD request, char letter, UINT type, const std::string& folder) {
+    std::string buffer(sizeof(UnixDrive) + MAX_PATH + folder.size(), '\0');
+    auto* drive = reinterpret_cast<UnixDrive*>(buffer.data());
+    drive->size = DWORD(sizeof(UnixDrive) + folder.size() + 1);
+    drive->type = type;
+    drive->letter = WCHAR(tolower(letter));
+    if (!folder.empty()) { // none: the drive goes
+        drive->mountPoint = sizeof(UnixDrive);
+        folder.copy(&buffer[sizeof(UnixDrive)], folder.size());
+    }
+    const HANDLE manager =
+        CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD returned = 0;
+    EXPECT_TRUE(DeviceIoControl(manager, request, buffer.data(), drive->size, buffer.data(),
+                                DWORD(buffer.size()), &returned, nullptr))
+        << "the mount manager, for " << letter;
+    CloseHandle(manager);
+    return request == kQueryUnixDrive && drive->mountPoint != 0 ? &buffer[drive->mountPoint] : "";
+}
+
+ArrivingDrive::ArrivingDrive(char letter_, UINT type, const std::string& label) : letter(letter_) {
+    const std::string folder = std::string("C:\\kelvarin-drive-") + letter;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::ofstream(folder + "\\.windows-label", std::ios::binary) << label << "\n";
+    mountManager(kDefineUnixDrive, letter, type,
+                 mountManager(kQueryUnixDrive, 'C', 0, "") + "/kelvarin-drive-" + letter);
+}
+
+ArrivingDrive::~ArrivingDrive() {
+    mountManager(kDefineUnixDrive, letter, DRIVE_NO_ROOT_DIR, "");
 }
 
 void makeLetterKeyVolatile(char letter) {
@@ -305,8 +352,13 @@ DWORD runWithShellMessages(const std::string& test) {
 void pumpMessages() {
     MSG message;
     Sleep(5);
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (top == nullptr || !IsDialogMessageA(top, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
 }
 
 ModalScript::ModalScript(std::deque<Step> steps_)
@@ -370,6 +422,31 @@ void MainWindow::type(int comboId, const std::string& text) {
     SetFocus(control(comboId));
     SetDlgItemTextA(window, comboId, text.c_str());
     SetFocus(control(IDC_APPLY));
+}
+
+void MainWindow::edit(int comboId, const std::string& text) {
+    SetFocus(control(comboId));
+    SetDlgItemTextA(window, comboId, text.c_str());
+}
+
+// The button pressed and let go over the item, as the mouse sends them: the
+// list view itself moves the focus and the selection, in its own order.
+void MainWindow::click(int item) {
+    RECT at{LVIR_ICON, 0, 0, 0};
+    SendDlgItemMessageA(window, IDC_DRIVE_LIST, LVM_GETITEMRECT, item, LPARAM(&at));
+    const LPARAM middle = MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2);
+    PostMessageA(control(IDC_DRIVE_LIST), WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    PostMessageA(control(IDC_DRIVE_LIST), WM_LBUTTONUP, 0, middle);
+    EXPECT_TRUE(waitFor(
+        "the clicked drive selected", [this] { return selected(); },
+        [item](int now) { return now == item; }));
+    pumpMessages();
+}
+
+void MainWindow::key(WORD key) const {
+    const HWND focus = GetFocus();
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
 }
 
 void MainWindow::choose(int comboId, const std::string& item) {

@@ -54,6 +54,15 @@ inline void storeText(char letter, const char* subkey, const std::string& text) 
 }
 // A connection the user's Explorer remembers ("\\server\share").
 void remember(char letter, const std::string& remote);
+// A drive that arrives while the program runs, as a stick is plugged in or a
+// disk attached: a folder of C: of its own with its volume label, defined
+// through Wine's mount manager (the program hears of it by WM_DEVICECHANGE,
+// which MainWindow::volume sends); gone again at the end.
+struct ArrivingDrive {
+    ArrivingDrive(char letter, UINT type, const std::string& label);
+    ~ArrivingDrive();
+    const char letter;
+};
 // No non-volatile key can be made below a volatile one: writes that fail.
 void makeLetterKeyVolatile(char letter);
 
@@ -76,7 +85,9 @@ DWORD runWithShellMessages(const std::string& test);
 // window over each other.
 ::testing::AssertionResult laidOut(HWND window);
 
-void pumpMessages(); // this thread's, after a short pause
+// This thread's, after a short pause; keys go through the dialog manager,
+// as in a dialog's own loop.
+void pumpMessages();
 // What the platform delivers later (pixels, windows and files of other
 // processes, notifications) is polled for: until accept(read()), at most
 // timeoutMs; a failure names what was awaited and the last value read.
@@ -119,10 +130,13 @@ struct MainWindow {
 
     HWND control(int id) const { return GetDlgItem(window, id); }
     std::string text(int id) const;
-    void select(int item);                             // a click on the drive; -1: on empty space
-    void type(int comboId, const std::string& text);   // focus in, text, focus out
-    void choose(int comboId, const std::string& item); // from the drop-down list
-    void drop(const std::string& path);                // from Explorer, as the shell drops
+    void select(int item);                           // a click on the drive; -1: on empty space
+    void type(int comboId, const std::string& text); // focus in, text, focus out
+    void edit(int comboId, const std::string& text); // focus in, text: the field not left
+    void click(int item);     // with the mouse, as the user does; waits for its selection
+    void key(WORD key) const; // to the focused control, through the dialog manager
+    void choose(int comboId, const std::string& item);    // from the drop-down list
+    void drop(const std::string& path);                   // from Explorer, as the shell drops
     void volume(char letter, UINT event, WORD flags = 0); // arrives or leaves (WM_DEVICECHANGE)
     void command(int id) const { SendMessageA(window, WM_COMMAND, id, 0); }
     // Sends a command; the message boxes (titled "Kelvarin") it shows are
