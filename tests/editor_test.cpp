@@ -530,7 +530,8 @@ TEST(Editor, ADriveNotAnsweredYetHoldsUpNothingAndItsAnswerKeepsWhatWasTyped) {
 TEST(Dpi, ImagesAreTheScreensLargeIconsFromTheirOwnFrames) {
     const std::string shell32 = "C:\\windows\\system32\\shell32.dll";
     storeText('E', "DefaultIcon", shell32 + ",8");
-    storeText('D', "DefaultIcon", iconLibrary()); // its first icon: one 32-pixel frame
+    storeText('D', "DefaultIcon", iconLibrary());         // its first icon: one 32-pixel frame
+    storeText('H', "DefaultIcon", iconLibrary() + ",-2"); // the icon of that resource: blue
     MainWindow main;
     const HDC screen = GetDC(main.window);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY), size = dpi / 3; // 32, 48, 64
@@ -565,6 +566,12 @@ TEST(Dpi, ImagesAreTheScreensLargeIconsFromTheirOwnFrames) {
         "Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
         [&](const std::string& shown) { return shown == sizes; }));
     screenshot(main.window, "sizes-" + std::to_string(dpi));
+    main.select(kH);
+    EXPECT_TRUE(main.previewShows(Pixels(size * size, kBlue), Pixels(size * size, kRed)));
+    EXPECT_TRUE(waitFor(
+        "Explorer's sizes of a resource's icon", [&] { return main.text(IDC_PREVIEW_SIZES); },
+        [&](const std::string& shown) { return shown == sizes; }));
+    main.select(kD);
     ModalScript large({[&](HWND box) {
         RECT inside{};
         GetClientRect(box, &inside);
@@ -645,8 +652,10 @@ TEST(Wow64, AThirtyTwoBitKelvarinUsesTheViewsTheSixtyFourBitExplorerReads) {
               "C:\\windows\\sysnative\\kelvarin-red.ico", FALSE);
     store64('E', "DefaultLabel", "六十四");
     store64('H', "DefaultIcon", "C:\\windows\\system32\\kelvarin-red.ico");
+    store64('C', "DefaultIcon", "kelvarin-red.ico"); // where the 64-bit loader looks
     MainWindow main;
     EXPECT_TRUE(main.listShows(kH, Pixels(32 * 32, kRed)));
+    EXPECT_TRUE(main.listShows(kC, Pixels(32 * 32, kRed)));
     main.select(kH);
     EXPECT_TRUE(main.previewShows(Pixels(32 * 32, kRed), Pixels(32 * 32, kBlue)));
     main.select(kE);
@@ -682,6 +691,18 @@ TEST(Dpi, EveryWindowShowsItsTextsWholeWithNoControlOverAnother) {
               (profile + std::string("\\red.ico")).c_str(), FALSE);
     MainWindow main;
     const std::string dpi = std::to_string(kelvarin::windowDpi(main.window));
+    // The drives stand in one row, whole, scrolled sideways only.
+    const HWND drives = main.control(IDC_DRIVE_LIST);
+    RECT inside{}, row{LVIR_BOUNDS, 0, 0, 0};
+    GetClientRect(drives, &inside);
+    ListView_GetItemRect(drives, 0, &row, LVIR_BOUNDS);
+    EXPECT_FALSE(GetWindowLongA(drives, GWL_STYLE) & WS_VSCROLL) << "a vertical bar for one row";
+    for (int i = 0; i < ListView_GetItemCount(drives); ++i) {
+        RECT item{};
+        ListView_GetItemRect(drives, i, &item, LVIR_BOUNDS);
+        EXPECT_EQ(row.top, item.top) << main.item(i) << " not in the first row";
+        EXPECT_LE(item.bottom, inside.bottom) << main.item(i) << " cut";
+    }
     main.select(kD);
     main.drop(profile + std::string("\\red.ico"));
     EXPECT_TRUE(waitFor(

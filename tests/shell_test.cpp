@@ -190,15 +190,20 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     EXPECT_EQ(upright + ",0", main.text(IDC_ICON_PATH));
     char profile[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, profile);
+    remember('Y', "\\\\nas\\photos"); // a share the user's Explorer connects
     const struct {
         std::string folder, note;
     } notes[] = {{"E:", "取り外せるドライブ上のファイルです"},
                  {profile, "このユーザーだけのフォルダーにあります"},
                  {"C:\\windows\\system32", ""},
-                 {"F:", "ネットワーク上のファイルです"}};
+                 {"F:", "ネットワーク上のファイルです"},
+                 {"Y:", "ネットワーク上のファイルです"},
+                 {"", "フォルダーを含まない名前です"}}; // as each reader's loader finds it
     for (const auto& n : notes) {
-        CopyFileA(red.c_str(), (n.folder + "\\kelvarin-red.ico").c_str(), FALSE);
-        main.drop(n.folder + "\\kelvarin-red.ico");
+        const std::string file = (n.folder.empty() ? "" : n.folder + "\\") + "shell32.dll";
+        if (!n.folder.empty())
+            CopyFileA("C:\\windows\\system32\\shell32.dll", file.c_str(), FALSE);
+        main.type(IDC_ICON_PATH, file + ",3");
         EXPECT_TRUE(waitFor("the note " + n.note, note, [&](auto t) { return t == n.note; }));
         if (n.folder == "E:")
             screenshot(main.window, "note-removable");
