@@ -1,20 +1,28 @@
-// Kelvarin's entry: one instance at a time, OLE around the main window.
+// Kelvarin's entry: the window, one instance at a time, OLE around it; or
+// the writer, which an apply starts.
 #include "app/main_dialog.h"
 #include "common/platform.h"
 #include "common/product.h"
 #include "common/unique_handle.h"
 #include "res/resource.h"
+#include "writer/settings_writer.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
-                   int /*show*/) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int /*show*/) {
     using namespace kelvarin;
-    // Before anything loads a DLL: Kelvarin runs elevated from wherever it
-    // was unpacked, and a DLL planted there must never be loaded.
+    // Before anything loads a DLL: the writer runs elevated from wherever
+    // Kelvarin was unpacked, and a DLL planted there must never be loaded.
     restrictDllSearch();
+
+    // The writer the window starts for an apply: no window, no box, and
+    // none of the window's single-instance marker.
+    char changeSet[MAX_PATH];
+    if (writerCommand(commandLine, changeSet)) {
+        return static_cast<int>(runWriter(changeSet));
+    }
 
     {
         unique_kernel_handle running(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kProductName));

@@ -130,8 +130,7 @@ INT_PTR onCommand(HWND window, int id, int code) {
     }
     switch (id) {
     case IDC_OK:
-        editor->applyChanges(0, ID_APPLY_ALL);
-        return askToExit(window);
+        return editor->applyChanges(0, ID_APPLY_ALL, true) ? TRUE : askToExit(window);
     case IDC_APPLY:
         editor->showApplyMenu(IDR_APPLY_MENU);
         return TRUE;
@@ -205,6 +204,8 @@ INT_PTR onEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (editor == nullptr) {
         if (message == kDriveAnswerMessage) {
             freeAnswer(reinterpret_cast<DriveAnswer*>(lParam));
+        } else if (message == kWriteDoneMessage) {
+            freeWriteOutcome(reinterpret_cast<WriteOutcome*>(lParam));
         } else if (message == WM_DROPFILES) {
             DragFinish(reinterpret_cast<HDROP>(wParam));
         }
@@ -222,6 +223,9 @@ INT_PTR onEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case kDriveAnswerMessage:
         editor->onAnswer(reinterpret_cast<DriveAnswer*>(lParam));
+        break;
+    case kWriteDoneMessage:
+        editor->onWriteDone(reinterpret_cast<WriteOutcome*>(lParam));
         break;
     case WM_DROPFILES:
         editor->onDropFiles(reinterpret_cast<HDROP>(wParam));
@@ -288,6 +292,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kSharesChangedMessage:
     case kKeepSelectionMessage:
     case kDriveAnswerMessage:
+    case kWriteDoneMessage:
     case WM_DROPFILES:
     case WM_TIMER:
         return onEditorMessage(window, message, wParam, lParam);

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace kelvarin {
@@ -211,6 +212,82 @@ bool isElevated() {
     return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
            GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
            elevation.TokenIsElevated != 0;
+}
+
+namespace {
+
+// -1 while the token and the prompt answer for themselves.
+LONG g_pretendNeeded = -1;
+LONG g_pretendRefusal = 0;
+
+} // namespace
+
+bool hasAdministratorRights() {
+    unique_kernel_handle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+        GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+        return elevation.TokenIsElevated != 0;
+    }
+    // No User Account Control: the group decides.
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD sidSize = sizeof sid;
+    BOOL member = FALSE;
+    using Member = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+    const auto checkMembership = systemFunction<Member>("advapi32.dll", "CheckTokenMembership");
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
+           checkMembership != nullptr && checkMembership(nullptr, sid, &member) && member;
+}
+
+bool writesNeedElevation() {
+    const LONG pretended = InterlockedCompareExchange(&g_pretendNeeded, -1, -1);
+    if (pretended >= 0) {
+        return pretended != 0;
+    }
+    unique_kernel_handle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    // Before Vista the query fails: nothing to elevate to.
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated == 0;
+}
+
+HANDLE startProgram(HWND owner, const char* program, const char* parameters, bool elevated,
+                    DWORD& error) {
+    error = 0;
+    const LONG refusal = InterlockedCompareExchange(&g_pretendRefusal, 0, 0);
+    if (elevated && refusal != 0) {
+        error = static_cast<DWORD>(refusal);
+        return nullptr;
+    }
+    // The prompt needs COM on the thread that asks for it.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOA start{};
+    start.cbSize = sizeof start;
+    start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    start.hwnd = owner;
+    start.lpVerb = elevated ? "runas" : "open";
+    start.lpFile = program;
+    start.lpParameters = parameters;
+    start.nShow = SW_HIDE;
+    const bool started = ShellExecuteExA(&start) != FALSE && start.hProcess != nullptr;
+    error = started ? 0 : GetLastError();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return started ? start.hProcess : nullptr;
+}
+
+void pretendElevation(bool needed, DWORD refusal) {
+    InterlockedExchange(&g_pretendRefusal, static_cast<LONG>(refusal));
+    InterlockedExchange(&g_pretendNeeded, needed ? 1 : 0);
+}
+
+void stopPretending() {
+    InterlockedExchange(&g_pretendNeeded, -1);
+    InterlockedExchange(&g_pretendRefusal, 0);
 }
 
 void acceptDroppedFiles(HWND window) {

@@ -58,6 +58,29 @@ bool knownFolder(int folder, char (&path)[MAX_PATH]);
 
 // Run with an administrator's full token (User Account Control elevated).
 bool isElevated();
+// An administrator's rights: elevated, or before User Account Control a
+// member of the Administrators group.
+bool hasAdministratorRights();
+
+// Whether writing the machine's settings needs rights the program's token
+// lacks: from Windows Vista on, a token that is not elevated (a standard
+// user's, or an administrator's filtered one). The writer is then started
+// through the elevation prompt; elsewhere (Windows XP, User Account Control
+// off, a window started as administrator) plainly.
+bool writesNeedElevation();
+
+// Starts a program with parameters, through the elevation prompt ("runas")
+// when elevated; its process, to wait for and close, or null with the
+// error (ERROR_CANCELLED: the user refused the prompt). Waits while the
+// prompt is up: call it off the window's thread.
+HANDLE startProgram(HWND owner, const char* program, const char* parameters, bool elevated,
+                    DWORD& error);
+
+// A test's answers in place of the token's and the prompt's: whether writes
+// need elevation, and the error a start through the prompt ends with (0:
+// it starts). Until stopPretending.
+void pretendElevation(bool needed, DWORD refusal);
+void stopPretending();
 
 // Lets a window take files dropped from programs of a lower integrity level
 // (Explorer, when this program runs elevated), which Windows 7 and later

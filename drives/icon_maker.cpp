@@ -284,15 +284,12 @@ bool writeNew(const char* path, const BYTE* bytes, std::size_t size) {
     return whole;
 }
 
-// "<folder>\<name>.ico", or with " (n)" from the second on; the name is cut
-// so that the path fits.
-bool keep(const char* picture, const BYTE* bytes, std::size_t size, char (&icon)[MAX_PATH]) {
-    char folder[MAX_PATH];
-    if (!madeIconsFolder(folder)) {
-        return false;
-    }
+} // namespace
+
+bool keepIconFile(const char* folder, const char* named, const BYTE* bytes, std::size_t size,
+                  char (&icon)[MAX_PATH]) {
     char name[MAX_PATH];
-    copyText(name, PathFindFileNameA(picture));
+    copyText(name, PathFindFileNameA(named));
     PathRemoveExtensionA(name);
     const std::size_t room = MAX_PATH - 1 - lstrlenA(folder) - sizeof " (999).ico";
     if (room < 1 || room >= MAX_PATH) {
@@ -314,8 +311,6 @@ bool keep(const char* picture, const BYTE* bytes, std::size_t size, char (&icon)
     }
     return false;
 }
-
-} // namespace
 
 bool isPicture(const char* path) {
     const char* extension = PathFindExtensionA(path);
@@ -341,14 +336,12 @@ const char* madeIconProblem(MadeIcon made) {
 }
 
 bool madeIconsFolder(char (&folder)[MAX_PATH]) {
-    char common[MAX_PATH];
-    if (!knownFolder(CSIDL_COMMON_APPDATA, common) ||
-        lstrlenA(common) + sizeof "\\Kelvarin\\Icons" > MAX_PATH) {
+    char temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH || length + sizeof "Kelvarin" > MAX_PATH) {
         return false;
     }
-    formatText(folder, "%s\\Kelvarin", common);
-    CreateDirectoryA(folder, nullptr);
-    formatText(folder, "%s\\Kelvarin\\Icons", common);
+    formatText(folder, "%sKelvarin", temp);
     CreateDirectoryA(folder, nullptr);
     return PathIsDirectoryA(folder) != FALSE;
 }
@@ -368,7 +361,8 @@ MadeIcon makeIconFromPicture(const char* picture, char (&icon)[MAX_PATH]) {
     if (!file) {
         return MadeIcon::Unreadable;
     }
-    if (!keep(picture, file.get(), bytes, icon)) {
+    char folder[MAX_PATH];
+    if (!madeIconsFolder(folder) || !keepIconFile(folder, picture, file.get(), bytes, icon)) {
         icon[0] = '\0';
         return MadeIcon::NotSaved;
     }

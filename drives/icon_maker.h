@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace kelvarin {
 
 // Whether a file is a picture Kelvarin makes an icon of, by its extension:
@@ -20,17 +22,24 @@ enum class MadeIcon {
 // Makes the picture into an icon of frames of 16, 20, 24, 32, 40, 48, 64 and
 // 256 pixels, the picture scaled to fit with its aspect kept and centred on
 // transparency, its own transparency kept; the 256-pixel frame as PNG, the
-// others as 32-bit images with their masks. It is kept where every user and
-// Explorer can read it: "<common application data>\Kelvarin\Icons\<name>.ico",
-// " (2)", " (3)" ... added where another icon has that name; the same icon
-// made again is the file already there. Needs COM on the calling thread.
+// others as 32-bit images with their masks. It waits in the user's own
+// folder (madeIconsFolder) until an apply installs it where every user and
+// Explorer can read it. Needs COM on the calling thread.
 MadeIcon makeIconFromPicture(const char* picture, char (&icon)[MAX_PATH]);
+
+// Keeps an icon file's bytes in a folder as "<name>.ico" (named's name
+// without its extension), " (2)", " (3)" ... added where another icon has
+// that name; where the same bytes are there already, that file. Its path
+// into icon; false when none could be written.
+bool keepIconFile(const char* folder, const char* named, const BYTE* bytes, std::size_t size,
+                  char (&icon)[MAX_PATH]);
 
 // What a box says of an outcome that made no icon; empty for Made.
 const char* madeIconProblem(MadeIcon made);
 
-// The folder the icons made of pictures are kept in; false where the system
-// has no common application data folder.
+// The folder icons made of pictures wait in until an apply installs them,
+// and the changes an apply hands to the writer: "<the user's temporary
+// folder>\Kelvarin", the user's own. False where it cannot be made.
 bool madeIconsFolder(char (&folder)[MAX_PATH]);
 
 } // namespace kelvarin

@@ -12,35 +12,6 @@
 
 namespace kelvarin {
 
-namespace {
-
-// A stored value too long for its field was shown as if none were stored:
-// the icon field empty, the name field with the shell's name. Unless the
-// user gave the field another text, the value stays exactly as stored.
-bool writeOrKeep(const DriveRecord& values, const char* subkey) {
-    const bool icon = lstrcmpA(subkey, kDefaultIconKey) == 0;
-    const char* text = icon ? values.iconLocation : values.label;
-    char stored[MAX_PATH];
-    const std::size_t capacity = icon ? sizeof values.iconLocation : sizeof values.label;
-    if (readSettingsText(values.rootPath[0], subkey, stored, capacity) == StoredText::TooLong &&
-        lstrcmpA(text, icon ? "" : values.shellName) == 0) {
-        return true;
-    }
-    return writeSettingsText(values.rootPath[0], subkey, text);
-}
-
-// Explorer shows a drive's icon and name from its caches until it is told
-// that they changed.
-void notifyDriveChanged(const char* rootPath) {
-    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHA, rootPath, nullptr);
-}
-
-void notifyIconsChanged() {
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-}
-
-} // namespace
-
 int DriveEditor::showApplyMenu(int menuId) {
     takeFields();
     POINT cursor{};
@@ -56,75 +27,53 @@ int DriveEditor::showApplyMenu(int menuId) {
     return 1;
 }
 
-void DriveEditor::applyChanges(char letter, int command) {
+// Each drive is asked about in letter order; the confirmed ones are
+// written together by one writer. A declined drive is done with; one whose
+// type is not known yet cannot be written (its name may be a volume label)
+// and stays marked.
+bool DriveEditor::applyChanges(char letter, int command, bool exitAfter) {
     takeFields();
-
-    bool written = false;
-    if (command == ID_APPLY_ALL) {
-        for (char k = 'A'; k <= 'Z'; ++k) {
-            if (!drives_.isMarked(k)) {
-                continue;
-            }
-            // A drive whose writes failed stays marked so the next apply
-            // offers it again; declined and written drives are done.
-            const ApplyResult result = applyOne(k);
-            written = written || result == ApplyResult::Written;
-            if (result != ApplyResult::Failed) {
-                drives_.setMarked(k, false);
-            }
+    if (job_) {
+        return false;
+    }
+    job_.reset(
+        static_cast<WriteJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WriteJob))));
+    if (!job_) {
+        return false;
+    }
+    job_.get()->all = command == ID_APPLY_ALL;
+    job_.get()->exitAfter = exitAfter;
+    for (char k = 'A'; k <= 'Z'; ++k) {
+        const bool asked = command == ID_APPLY_ALL ? drives_.isMarked(k) : k == letter;
+        const ApplyResult result = asked ? confirmOne(k) : ApplyResult::Failed;
+        if (result == ApplyResult::Confirmed) {
+            addChange(k, false);
+        } else if (asked && result == ApplyResult::Declined && command == ID_APPLY_ALL) {
+            drives_.setMarked(k, false);
         }
-    } else if (command == ID_APPLY_THIS) {
-        written = applyOne(letter) == ApplyResult::Written;
     }
-    if (written) {
-        notifyIconsChanged();
+    if (job_.get()->set.count == 0) {
+        job_.reset();
+        return false;
     }
+    startWrite();
+    return true;
 }
 
-DriveEditor::ApplyResult DriveEditor::applyOne(char letter) {
+DriveEditor::ApplyResult DriveEditor::confirmOne(char letter) {
     if (!drives_.isListed(letter)) {
         return ApplyResult::Declined;
     }
-    const DriveRecord values = drives_.record(letter);
-
     char question[128];
     formatText(question, "%c ドライブの情報の変更を適用しますか？", letter);
     if (!confirm(dialog_, question)) {
         return ApplyResult::Declined;
     }
-    // Whether the name is a volume label or a stored name depends on the
-    // drive's type: a drive that has not answered yet is not written.
-    if (!values.answered) {
+    if (!drives_.record(letter).answered) {
         reportWriteFailure(letter);
         return ApplyResult::Failed;
     }
-
-    // Both writes are attempted even when the first fails; nothing is rolled
-    // back.
-    char before[sizeof values.iconLocation];
-    const StoredText stored = readSettingsText(letter, kDefaultIconKey, before, sizeof before);
-    bool written;
-    if (namesItsVolume(values)) {
-        written = writeVolumeLabel(letter, values);
-    } else {
-        written = writeOrKeep(values, kDefaultLabelKey);
-    }
-    written = writeOrKeep(values, kDefaultIconKey) && written;
-    // A name written or emptied decides what the next one is written as.
-    DriveRecord record = drives_.record(letter);
-    record.storedName = storedRecord(letter).storedName;
-    drives_.store(record);
-    if (letter == shown_) {
-        fields_.showType(record);
-    }
-
-    if (!written) {
-        reportWriteFailure(letter);
-        return ApplyResult::Failed;
-    }
-    notifyDriveChanged(values.rootPath);
-    refreshImages(letter, stored == StoredText::TooLong ? nullptr : before, values.iconLocation);
-    return ApplyResult::Written;
+    return ApplyResult::Confirmed;
 }
 
 // Explorer's pictures of the location shown before and of the one shown
@@ -140,52 +89,41 @@ void DriveEditor::refreshImages(char letter, const char* before, const char* now
     }
 }
 
-// A volume label is the user's data: it is written only when the name
-// differs from the label read from the volume (or last written), so a
-// change of the icon alone never touches it. An empty name over a label
-// clears it, as typed.
-bool DriveEditor::writeVolumeLabel(char letter, const DriveRecord& values) {
-    if (lstrcmpA(values.label, values.shellName) == 0) {
-        return true;
-    }
-    if (!SetVolumeLabelA(values.rootPath, values.label)) {
-        return false;
-    }
-    DriveRecord record = drives_.record(letter);
-    copyText(record.shellName, values.label);
-    drives_.store(record);
-    return true;
-}
-
 void DriveEditor::reportWriteFailure(char letter) const {
     char message[128];
     formatText(message, "%c ドライブの情報を書き込めませんでした。", letter);
     MessageBoxA(dialog_, message, kProductName, MB_ICONERROR | MB_OK);
 }
 
+// A letter with nothing stored needs no writer: it only shows what Windows
+// shows again.
 void DriveEditor::restoreDefaults(char letter) {
     takeFields();
-    if (!drives_.isListed(letter)) {
+    if (!drives_.isListed(letter) || job_) {
         return;
     }
-    DriveRecord record = drives_.record(letter);
     char question[128];
-    formatText(question, "%c ドライブのアイコンと名前を既定に戻しますか？", record.rootPath[0]);
+    formatText(question, "%c ドライブのアイコンと名前を既定に戻しますか？", letter);
     if (!confirm(dialog_, question)) {
         return;
     }
-    char before[sizeof record.iconLocation];
-    const StoredText storedIcon = readSettingsText(letter, kDefaultIconKey, before, sizeof before);
-    const Removal removal = removeDriveSettings(record.rootPath[0]);
-    if (removal == Removal::Failed) {
-        reportWriteFailure(record.rootPath[0]);
-        return;
+    if (!hasStoredSettings(letter)) {
+        return restored(letter, nullptr, false);
     }
-    // Read again as at start-up: the drive now shows what Windows shows,
-    // and any edits of it are gone with its mark. Its own icon is asked for;
-    // the type and the shell's name are what it answered before.
-    DriveRecord stored = record;
-    readStoredSettings(stored);
+    job_.reset(
+        static_cast<WriteJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WriteJob))));
+    if (job_) {
+        addChange(letter, true);
+        startWrite();
+    }
+}
+
+// Read again as at start-up: the drive now shows what Windows shows, and
+// any edits of it are gone with its mark. Its own icon is asked for; the
+// type and the shell's name are what it answered before.
+void DriveEditor::restored(char letter, const char* before, bool removed) {
+    DriveRecord record = drives_.record(letter);
+    const DriveRecord stored = storedRecord(letter);
     copyText(record.iconLocation, stored.iconLocation);
     copyText(record.label, stored.label);
     record.storedName = stored.storedName;
@@ -198,10 +136,9 @@ void DriveEditor::restoreDefaults(char letter) {
     if (letter == shown_) {
         showRecord(drives_.record(letter));
     }
-    if (removal == Removal::Removed) {
-        notifyDriveChanged(record.rootPath);
-        notifyIconsChanged();
-        refreshImages(letter, storedIcon == StoredText::TooLong ? nullptr : before, "");
+    if (removed) {
+        SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHA, record.rootPath, nullptr);
+        refreshImages(letter, before, "");
     }
 }
 

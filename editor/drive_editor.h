@@ -10,6 +10,7 @@
 #include "drives/remembered_shares.h"
 #include "editor/drive_list_view.h"
 #include "editor/edit_fields.h"
+#include "writer/change_set.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -23,6 +24,30 @@ constexpr UINT kAskDrivesMessage = WM_APP + 1;
 constexpr UINT kDriveAnswerMessage = WM_APP + 2;
 constexpr UINT kSharesChangedMessage = WM_APP + 3;
 constexpr UINT kKeepSelectionMessage = WM_APP + 4;
+// Posted when the writer an apply started has ended (lParam: a WriteOutcome
+// the window frees with freeWriteOutcome).
+constexpr UINT kWriteDoneMessage = WM_APP + 5;
+
+struct WriteOutcome {
+    bool started; // false: it never ran (error says why), and wrote nothing
+    DWORD error;  // ERROR_CANCELLED: the user refused the elevation prompt
+    DWORD status; // its exit status (settings_writer.h)
+};
+void freeWriteOutcome(WriteOutcome* outcome);
+
+// The writer program: this one, unless a test names Kelvarin.exe.
+void setWriterProgram(const char* program);
+
+// One apply handed to the writer: the changes, and what the window needs
+// to show them once written.
+struct WriteJob {
+    ChangeSet set;
+    bool all;       // every marked drive: each one written is unmarked
+    bool exitAfter; // the exit question follows (決定)
+    char changes[MAX_PATH];
+    char before[kLetterCount][260]; // the icon location stored before, by letter
+    bool beforeKnown[kLetterCount]; // false: too long to read
+};
 
 struct stop_watching {
     void operator()(ShareWatch* watch) const { stopWatching(watch); }
@@ -96,10 +121,14 @@ class DriveEditor {
     void onComboSelChange(int comboId);
 
     // Applying, and going back to what Windows itself shows, for a drive
-    // letter (applyChanges with ID_APPLY_ALL: every marked drive).
+    // letter (applyChanges with ID_APPLY_ALL: every marked drive). True
+    // when a writer was started; with exitAfter, the exit question follows
+    // once it has ended. While one runs, no other apply starts.
     int showApplyMenu(int menuId);
-    void applyChanges(char letter, int command);
+    bool applyChanges(char letter, int command, bool exitAfter = false);
     void restoreDefaults(char letter);
+    // kWriteDoneMessage: frees the outcome.
+    void onWriteDone(WriteOutcome* outcome);
 
     // The Browse button, and a file dropped on the window (WM_DROPFILES):
     // the shown drive's icon location becomes an icon file, an icon of a
@@ -108,10 +137,13 @@ class DriveEditor {
     void onDropFiles(HDROP drop);
 
   private:
-    enum class ApplyResult { Declined, Written, Failed };
+    enum class ApplyResult { Declined, Confirmed, Failed };
 
-    ApplyResult applyOne(char letter);
-    bool writeVolumeLabel(char letter, const DriveRecord& values);
+    ApplyResult confirmOne(char letter);
+    void addChange(char letter, bool restore);
+    void startWrite();
+    void showWritten(const WriteJob& job, const DriveChange& change);
+    void restored(char letter, const char* before, bool removed);
     void refreshImages(char letter, const char* before, const char* now);
     void setWindowIcons(UINT dpi);
     void useIconFile(const char* path);
@@ -147,6 +179,7 @@ class DriveEditor {
     AnswerSink* answers_ = nullptr;
     unique_handle<ShareWatch*, stop_watching> shareWatch_;
     bool askPosted_ = false;
+    unique_heap<WriteJob> job_;  // the apply the writer is busy with
     unsigned pictureTicket_ = 0; // the picture asked last; any later location outdates it
 };
 

@@ -139,6 +139,7 @@ TEST(Editor, WhatIsTypedReachesItsDriveHoweverTheFieldIsLeft) {
         EXPECT_TRUE(waitFor(
             "the Apply menu and its question", [&] { return enter.steps.size(); },
             [](std::size_t left) { return left == 0; }));
+        EXPECT_TRUE(main.written());
         EXPECT_EQ(text(3), stored('E', subkey).text());
         main.edit(field, text(4));
         EXPECT_EQ(Texts{'E' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));

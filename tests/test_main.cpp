@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "editor/drive_editor.h"
+
 #include <ole2.h>
 
 #include <cstdio>
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
     }
     CreateDirectoryA((testbed::binDir() + "\\..\\test-temp").c_str(), nullptr);
     OleInitialize(nullptr);
+    // Every apply is written by Kelvarin.exe, started as users' applies start it.
+    kelvarin::setWriterProgram((testbed::binDir() + "\\Kelvarin.exe").c_str());
     InitCommonControls();
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);

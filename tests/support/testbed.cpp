@@ -469,7 +469,16 @@ Texts MainWindow::boxes(int id, std::initializer_list<int> buttons) {
             PostMessageA(box, WM_COMMAND, button, 0);
         });
     command(id);
+    EXPECT_TRUE(written());
     return script.log;
+}
+
+// The writer an apply starts ends later; its outcome comes with any boxes
+// it brings, and 適用 is back once they are answered.
+::testing::AssertionResult MainWindow::written() const {
+    return waitFor(
+        "the writer done", [this] { return IsWindowEnabled(control(IDC_APPLY)); },
+        [](BOOL enabled) { return enabled != FALSE; }, 20000);
 }
 
 ::testing::AssertionResult MainWindow::previewShows(const Pixels& icon, const Pixels& other) const {

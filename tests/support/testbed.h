@@ -142,6 +142,8 @@ struct MainWindow {
     // Sends a command; the message boxes (titled "Kelvarin") it shows are
     // answered with buttons in turn; their texts.
     Texts boxes(int id, std::initializer_list<int> buttons = {});
+    // Waits for the writer an apply started to end, and its boxes answered.
+    ::testing::AssertionResult written() const;
     // Waits until the preview on the screen is nearer to icon than to other.
     ::testing::AssertionResult previewShows(const Pixels& icon, const Pixels& other) const;
     int image(int item) const; // its slot in the list's images; kPlaceholder: none of its own
