@@ -62,9 +62,16 @@ void terminateText(char* buffer, std::size_t capacity) {
 }
 
 bool isInFolder(const char* path, const char* folder) {
+    // Its final backslashes are left out; a 0x5C that is the second byte of
+    // a double-byte character (ソ, 表) is no backslash.
     int length = lstrlenA(folder);
-    while (length > 0 && folder[length - 1] == '\\') {
-        --length;
+    for (bool trailing = true; trailing && length > 0;) {
+        const char* last = folder;
+        for (const char* at = folder; at < folder + length; at = CharNextA(at)) {
+            last = at;
+        }
+        trailing = *last == '\\' && last == folder + length - 1;
+        length -= trailing ? 1 : 0;
     }
     return length > 0 && lstrlenA(path) >= length &&
            CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path, length, folder, length) ==

@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "drives/drive_table.h"
 #include "drives/icon_loader.h"
+#include "drives/icon_maker.h"
 #include "drives/remembered_shares.h"
 
 #include <windows.h>
@@ -50,7 +51,13 @@ LocationNote locationNote(const char* location) {
         break;
     }
     char folder[MAX_PATH] = {};
-    if (knownFolder(CSIDL_PROFILE, folder) && isInFolder(path, folder)) {
+    if (madeIconsFolder(folder) && isInFolder(path, folder)) {
+        return LocationNote::ToInstall;
+    }
+    // Any user's profile, not only this one's: each user's Explorer reads
+    // the setting, and only its owner can read a profile.
+    if (knownFolder(CSIDL_PROFILE, folder) && PathRemoveFileSpecA(folder) &&
+        isInFolder(path, folder)) {
         return LocationNote::ThisUserOnly;
     }
     const DWORD temp = GetTempPathA(MAX_PATH, folder);
@@ -70,6 +77,8 @@ const char* noteText(LocationNote note) {
         return "ネットワーク上のファイルです";
     case LocationNote::ThisUserOnly:
         return "このユーザーだけのフォルダーにあります";
+    case LocationNote::ToInstall:
+        return "適用すると、すべてのユーザーが読めるフォルダーに置かれます";
     default:
         return "";
     }

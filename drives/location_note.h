@@ -10,7 +10,8 @@ enum class LocationNote {
     NotQualified, // a name without its folder: found where each reader's loader looks
     Removable,    // on a removable or optical drive: gone with the medium
     Network,      // on a network drive or share: gone while it is offline
-    ThisUserOnly  // in a folder of this user only (the profile, the temporary folder)
+    ThisUserOnly, // in a user's own folder (a profile, the temporary folder)
+    ToInstall     // made of a picture: installed for every user when applied
 };
 
 // May wait on the drive the file is on.

@@ -73,6 +73,12 @@ int DriveEditor::initialize() {
     }
     answers_ = openAnswers(dialog_, kDriveAnswerMessage);
     acceptDroppedFiles(dialog_);
+    // The buttons that write say so where writing asks for rights.
+    if (writesNeedElevation()) {
+        for (int id : {IDC_APPLY, IDC_OK}) {
+            SendDlgItemMessageA(dialog_, id, BCM_SETSHIELD, 0, TRUE);
+        }
+    }
     return 1;
 }
 

@@ -160,6 +160,9 @@ lay_prefix() {
   ln -sfn "$drives/network" "$prefix/dosdevices/f:"
   ln -sfn "$drives/data" "$prefix/dosdevices/g:"
   ln -sfn "$drives/ramdisk" "$prefix/dosdevices/h:"
+  # A folder that is a link to another (a junction, to Windows programs),
+  # which the writer must not trust.
+  ln -sfn ../windows "$prefix/drive_c/kelvarin-junction"
 }
 
 # Maps every free letter from A to Y; Wine reads drive types when its server

@@ -4,7 +4,13 @@
 #include "drives/drive_settings.h"
 #include "drives/icon_loader.h"
 #include "tests/support/testbed.h"
+#include "writer/change_set.h"
+#include "writer/icon_store.h"
+#include "writer/settings_writer.h"
 
+#include <sddl.h>
+
+#include <fstream>
 #include <random>
 
 using namespace kelvarin;
@@ -32,6 +38,79 @@ TEST(DriveModel, TextsAreCutBetweenWholeCharactersAndAlwaysTerminated) {
     char filled[5] = {'a', 'b', 'c', '\x83', '\x68'}; // a control filled it, splitting the last
     terminateText(filled);
     EXPECT_STREQ("abc", filled);
+    const struct {
+        const char *path, *folder;
+        bool inside;
+    } folders[] = {{"C:\\Users\\ソフト\\a.ico", "C:\\Users\\ソ", false}, // ソ ends in 0x5C
+                   {"C:\\Users\\ソ\\a.ico", "C:\\Users\\ソ", true},
+                   {"c:\\users\\x\\a.ico", "C:\\Users\\", true},
+                   {"C:\\Users2\\a.ico", "C:\\Users", false}};
+    for (const auto& f : folders)
+        EXPECT_EQ(f.inside, isInFolder(f.path, f.folder)) << f.path << " in " << f.folder;
+}
+
+// Kelvarin.exe as the writer, alone: a change set it cannot trust is
+// refused whole, with nothing written; and the folders it trusts.
+TEST(Writer, RefusesAMalformedChangeSetWholeAndTrustsOnlyFoldersOfAdministrators) {
+    const std::string file = binDir() + "\\..\\test-temp\\changes.kvc";
+    const auto write = [&](const std::string& bytes) { // its exit status
+        std::ofstream(file, std::ios::binary) << bytes;
+        std::string command = "\"" + binDir() + "\\Kelvarin.exe\" /write \"" + file + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION writer{};
+        DWORD status = DWORD(-1);
+        if (CreateProcessA(nullptr, command.data(), 0, 0, FALSE, 0, 0, 0, &startup, &writer) &&
+            WaitForSingleObject(writer.hProcess, 20000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(writer.hProcess, &status);
+        CloseHandle(writer.hProcess), CloseHandle(writer.hThread);
+        return status;
+    };
+    ChangeSet good{};
+    good.count = 1;
+    good.changes[0] = {'E', 0, 1, NameChange::Settings, "shell32.dll,4", "書き手", ""};
+    ASSERT_TRUE(saveChangeSet(good, file.c_str()));
+    const std::string valid = readFile(file);
+    const std::size_t at = valid.size() - sizeof(DriveChange), label = at + 4 + 260;
+    const struct {
+        const char* why;
+        std::size_t offset;
+        std::string bytes; // put there
+    } spoiled[] = {{"a letter outside A-Z", at, "["},
+                   {"a text without its end", label, repeated("x", 256)},
+                   {"bytes after a text's end", label + 20, "x"},
+                   {"half a character at its end", label, std::string("\x83\0", 2)},
+                   {"an icon file from elsewhere", label + 256, std::string("..\\red.ico\0", 11)},
+                   {"a device's name", label + 256, std::string("CON.ico\0", 8)},
+                   {"a flag out of range", at + 3, "\x07"},
+                   {"another layout", 12, "\x01"},
+                   {"garbage", 0, repeated("\xFF", valid.size())}};
+    for (const auto& s : spoiled) {
+        std::string bytes = valid;
+        bytes.replace(s.offset, s.bytes.size(), s.bytes);
+        EXPECT_EQ(kChangeSetRefused, write(bytes)) << s.why;
+    }
+    EXPECT_EQ(kChangeSetRefused, write(valid + valid.substr(16))) << "E: twice";
+    EXPECT_EQ(kChangeSetRefused, write(valid.substr(0, valid.size() - 1))) << "cut short";
+    EXPECT_FALSE(stored('E').key) << "written from a refused change set";
+    EXPECT_EQ(0u, write(valid));
+    EXPECT_EQ("書き手", stored('E', "DefaultLabel").text());
+    // Wine keeps no owners (every file is the prefix's one user's, the
+    // writer's own): a link to another folder is what it can show.
+    for (const auto& [folder, trusted] : {std::pair{"C:\\windows", true},
+                                          {"C:\\kelvarin-junction", false},
+                                          {"C:\\windows\\win.ini", false},
+                                          {"C:\\no-such-folder", false}})
+        EXPECT_EQ(trusted, isTrustedFolder(folder)) << folder;
+    for (const auto& [sid, trusted] : {std::pair{"S-1-5-32-544", true}, // Administrators
+                                       {"S-1-5-18", true},              // SYSTEM
+                                       {"S-1-5-32-545", false},         // Users
+                                       {"S-1-5-21-1-2-3-1001", false}}) {
+        PSID owner = nullptr;
+        ConvertStringSidToSidA(sid, &owner);
+        EXPECT_EQ(trusted, isTrustedOwner(owner)) << sid;
+        LocalFree(owner);
+    }
 }
 
 TEST(DriveModel, EveryDriveIsListedInLetterOrderWithItsTypeIconAndName) {

@@ -5,6 +5,7 @@
 
 #include "app/main_dialog.h"
 #include "common/dpi.h"
+#include "common/platform.h"
 #include "common/unique_handle.h"
 #include "drives/drive_answers.h"
 #include "drives/drive_settings.h"
@@ -145,6 +146,56 @@ TEST(Editor, WhatIsTypedReachesItsDriveHoweverTheFieldIsLeft) {
         EXPECT_EQ(Texts{'E' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
         EXPECT_EQ(text(4), stored('E', subkey).text());
     }
+}
+
+// A standard user's Kelvarin, or an administrator's unelevated one, asks
+// for the rights only when it writes: 適用 and 決定 carry the shield, and a
+// refused prompt writes nothing and keeps every confirmed drive marked.
+Texts g_shields; // BCM_SETSHIELD sent: "control state"
+LRESULT CALLBACK recordShields(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == BCM_SETSHIELD)
+        g_shields.push_back(std::to_string(GetDlgCtrlID(sent->hwnd)) + " " +
+                            std::to_string(sent->lParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(Editor, WritesAskForRightsOnlyWhenNeededAndARefusalWritesNothing) {
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, recordShields, 0, GetCurrentThreadId());
+    const std::string refused = "管理者の確認が取り消されたため、何も書き込みませんでした。";
+    kelvarin::pretendElevation(false, 0);
+    { const MainWindow elevated; }
+    EXPECT_EQ(Texts{}, g_shields) << "a shield where nothing asks for rights";
+    kelvarin::pretendElevation(true, ERROR_CANCELLED);
+    MainWindow main;
+    EXPECT_EQ((Texts{"3 1", "1004 1"}), g_shields);
+    main.select(kE);
+    main.type(IDC_LABEL, "拒否");
+    main.select(kD);
+    main.type(IDC_LABEL, "許可");
+    Texts asked;
+    const auto answer = [&](HWND box) {
+        char text[256] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        asked.push_back(text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+    {
+        ModalScript refusal({answer, answer, [&](HWND box) {
+                                 screenshot(box, "refused-elevation");
+                                 answer(box);
+                             }});
+        main.command(ID_APPLY_ALL);
+        EXPECT_TRUE(main.written());
+    }
+    EXPECT_EQ((Texts{'D' + kAsk, 'E' + kAsk, refused}), asked);
+    EXPECT_FALSE(stored('D').key || stored('E').key) << "written without the rights";
+    kelvarin::pretendElevation(true, 0); // the prompt answered: both still marked
+    EXPECT_EQ((Texts{'D' + kAsk, 'E' + kAsk}), main.boxes(ID_APPLY_ALL, {IDOK, IDOK}));
+    EXPECT_EQ("許可", stored('D', "DefaultLabel").text());
+    EXPECT_EQ("拒否", stored('E', "DefaultLabel").text());
+    kelvarin::stopPretending();
+    UnhookWindowsHookEx(hook);
 }
 
 TEST(Editor, AppliedIconsShowAtOnceUnshownValuesAreKeptAndExplorerIsToldOfEachWrite) {

@@ -171,6 +171,18 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
                                                : "other ");
     };
     EXPECT_EQ("red blue white ", tone(16, 4) + tone(16, 28) + tone(2, 16));
+    EXPECT_TRUE(waitFor("the note of an icon to install", note, [](auto t) {
+        return t == "適用すると、すべてのユーザーが読めるフォルダーに置かれます";
+    }));
+    // Applied: the writer installs it where no user can change it.
+    char common[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common);
+    const std::string installed = common + std::string("\\Kelvarin\\Icons\\photo.ico");
+    DeleteFileA(installed.c_str());
+    EXPECT_EQ(Texts{"E ドライブの情報の変更を適用しますか？"}, main.boxes(ID_APPLY_THIS, {IDOK}));
+    EXPECT_EQ(installed + ",0", stored('E', "DefaultIcon").text());
+    EXPECT_EQ(installed + ",0", main.text(IDC_ICON_PATH));
+    EXPECT_EQ(readFile(upright), readFile(installed));
     EXPECT_EQ("16 20 24 32 40 48 64 256 ", sizes);
     EXPECT_TRUE(waitFor(
         "its frames at Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
@@ -187,7 +199,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     main.drop(tests + "broken.png");
     EXPECT_TRUE(waitFor(
         "the box", [&] { return unreadable.steps.size(); }, std::logical_not()));
-    EXPECT_EQ(upright + ",0", main.text(IDC_ICON_PATH));
+    EXPECT_EQ(installed + ",0", main.text(IDC_ICON_PATH));
     char profile[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, profile);
     remember('Y', "\\\\nas\\photos"); // a share the user's Explorer connects

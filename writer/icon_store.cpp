@@ -38,9 +38,9 @@ bool isOwnUser(PSID sid) {
            EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
 }
 
-// A folder the writer may put files in: a real folder, here, owned by
-// someone trusted.
-bool trustedFolder(const char* path) {
+} // namespace
+
+bool isTrustedFolder(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -61,6 +61,8 @@ bool trustedFolder(const char* path) {
     return owner != nullptr && isTrustedOwner(owner);
 }
 
+namespace {
+
 // Made with the protected DACL where missing, then looked at like any
 // other: one made by someone else meanwhile is refused too.
 bool makeTrustedFolder(const char* path) {
@@ -77,7 +79,7 @@ bool makeTrustedFolder(const char* path) {
         SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
         CreateDirectoryA(path, &security);
     }
-    return trustedFolder(path);
+    return isTrustedFolder(path);
 }
 
 } // namespace

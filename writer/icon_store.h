@@ -16,6 +16,9 @@ extern const char kIconsFolderSecurity[];
 // Whoever may own a folder the writer uses: the Administrators group,
 // SYSTEM, or the administrator the writer runs as.
 bool isTrustedOwner(PSID owner);
+// A folder the writer may put files in: a real folder, not a reparse point
+// leading elsewhere, with a trusted owner.
+bool isTrustedFolder(const char* path);
 
 // The folder, made where it is missing; false (and nothing made below it)
 // where it or "Kelvarin" exists but is no folder, is a reparse point (a
