@@ -308,10 +308,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
         return noteColours(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DPICHANGED:
-        // FALSE: the dialog manager then moves the window to the rectangle
-        // Windows suggests and lays its controls and fonts out for the DPI.
+        // Per-monitor v2: FALSE, and the dialog manager moves the window to
+        // the rectangle Windows suggests and lays its controls and fonts
+        // out for the DPI; under v1 the editor does it.
         if (DriveEditor* editor = editorOf(window)) {
-            editor->onDpiChanged(HIWORD(wParam));
+            return editor->onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         }
         return FALSE;
     case WM_INITMENUPOPUP:

@@ -56,6 +56,55 @@ RECT workAreaOf(HWND window) {
     return area;
 }
 
+bool systemRelaysDialogs() {
+    using Context = DPI_AWARENESS_CONTEXT(WINAPI*)();
+    using Equal = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT);
+    const auto context = systemFunction<Context>("user32.dll", "GetThreadDpiAwarenessContext");
+    const auto equal = systemFunction<Equal>("user32.dll", "AreDpiAwarenessContextsEqual");
+    return context != nullptr && equal != nullptr &&
+           equal(context(), DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+}
+
+HFONT relayForDpi(HWND window, UINT from, UINT to, const RECT& suggested) {
+    const auto scale = [&](LONG value) {
+        return MulDiv(value, static_cast<int>(to), static_cast<int>(from));
+    };
+    LOGFONTA face{};
+    const auto old = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+    HFONT font = nullptr;
+    if (old != nullptr && GetObjectA(old, sizeof face, &face) != 0) {
+        face.lfHeight = scale(face.lfHeight);
+        font = CreateFontIndirectA(&face);
+    }
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT at{};
+        GetWindowRect(child, &at);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+        // A combo box is sized with its list dropped; it sets its own
+        // height for the font.
+        RECT dropped{};
+        char kind[16] = {};
+        GetClassNameA(child, kind, sizeof kind);
+        if (lstrcmpiA(kind, "ComboBox") == 0 &&
+            SendMessageA(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped))) {
+            at.bottom = at.top + (dropped.bottom - dropped.top);
+        }
+        if (font != nullptr) {
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+        SetWindowPos(child, nullptr, scale(at.left), scale(at.top), scale(at.right - at.left),
+                     scale(at.bottom - at.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (font != nullptr) {
+        SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
+    return font;
+}
+
 // The frame's metrics of the window's own DPI (Windows 10 1607 on); a
 // per-monitor-aware window must not be measured with the system's.
 RECT windowRectFor(HWND window, RECT client) {

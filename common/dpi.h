@@ -32,6 +32,17 @@ inline int iconSpacing(int size, bool labels) {
 // The work area (the screen less the taskbar) of the monitor a window is on.
 RECT workAreaOf(HWND window);
 
+// Whether the system lays a dialog out again itself when its DPI changes:
+// per-monitor awareness v2 (Windows 10 1703 on). Under v1 (Windows 8.1, 10
+// before 1703) the program must.
+bool systemRelaysDialogs();
+
+// Lays a dialog out for another DPI as v1 asks: every control moved and
+// sized by to / from with the dialog's font made again at that scale, and
+// the window moved to the rectangle Windows suggests. The new font, which
+// the caller keeps for the window's life.
+HFONT relayForDpi(HWND window, UINT from, UINT to, const RECT& suggested);
+
 // The window's outer rectangle for a client area of client, with its style
 // and menu, at its DPI.
 RECT windowRectFor(HWND window, RECT client);

@@ -84,6 +84,7 @@ using unique_himagelist = unique_handle<HIMAGELIST, destroy_himagelist>;
 using unique_kernel_handle = unique_handle<HANDLE, close_handle>;
 using unique_hmodule = unique_handle<HMODULE, free_library>;
 using unique_hbitmap = unique_handle<HBITMAP, delete_gdi_object>;
+using unique_hfont = unique_handle<HFONT, delete_gdi_object>;
 // A block of the process heap, and a COM interface.
 template <typename T> using unique_heap = unique_handle<T*, free_heap>;
 template <typename Interface> using unique_com = unique_handle<Interface*, release_com>;

@@ -36,6 +36,7 @@ int DriveEditor::initialize() {
     enumerateDrives(drives_);
 
     const UINT dpi = windowDpi(dialog_);
+    dpi_ = dpi;
     setWindowIcons(dpi);
     iconSize_ = largeIconSize(dpi);
     fields_.setIconSize(iconSize_);
@@ -203,11 +204,16 @@ void DriveEditor::setWindowIcons(UINT dpi) {
 // the title bar's icons and every image are made again at the new size,
 // the images in the background; until they come, the old ones are shown
 // scaled.
-void DriveEditor::onDpiChanged(UINT dpi) {
+INT_PTR DriveEditor::onDpiChanged(UINT dpi, const RECT& suggested) {
+    const bool relaid = !systemRelaysDialogs() && dpi != dpi_;
+    if (relaid) {
+        font_.reset(relayForDpi(dialog_, dpi_, dpi, suggested));
+    }
+    dpi_ = dpi;
     setWindowIcons(dpi);
     const int size = largeIconSize(dpi);
     if (size == iconSize_ || !list_.createImages(size)) {
-        return;
+        return relaid;
     }
     iconSize_ = size;
     fields_.setIconSize(size);
@@ -220,6 +226,7 @@ void DriveEditor::onDpiChanged(UINT dpi) {
     if (shown_ != 0) {
         askPreview(drives_.record(shown_).iconLocation);
     }
+    return relaid;
 }
 
 // The type and the shell's name as the drive told them; its name settles

@@ -81,8 +81,10 @@ class DriveEditor {
     // A drive that has not told its type kSilenceMs after it was asked is
     // shown as not answering (WM_TIMER).
     void onTimer(UINT_PTR timer);
-    // WM_DPICHANGED: the window's new DPI.
-    void onDpiChanged(UINT dpi);
+    // WM_DPICHANGED: the window's new DPI and the rectangle Windows
+    // suggests for it. TRUE where the editor laid the window out itself
+    // (per-monitor v1), FALSE where the dialog manager does.
+    INT_PTR onDpiChanged(UINT dpi, const RECT& suggested);
 
     // Letters without a drive, and drives that come and go.
     DWORD listedLetters() const { return drives_.listedLetters(); } // bit 0 for A
@@ -172,8 +174,10 @@ class DriveEditor {
     DriveTable& drives_;
     DriveListView list_;
     EditFields fields_;
-    char shown_ = 0;   // the letter whose drive the fields show, 0 for none
-    int iconSize_ = 0; // of the list's images and the preview, for the window's DPI
+    char shown_ = 0; // the letter whose drive the fields show, 0 for none
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    int iconSize_ = 0;  // of the list's images and the preview, for the window's DPI
+    unique_hfont font_; // the dialog's font at a DPI it was laid out for by the editor
     unique_hicon bigIcon_;
     unique_hicon smallIcon_;
     AnswerSink* answers_ = nullptr;
