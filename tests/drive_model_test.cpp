@@ -55,16 +55,7 @@ TEST(Writer, RefusesAMalformedChangeSetWholeAndTrustsOnlyFoldersOfAdministrators
     const std::string file = binDir() + "\\..\\test-temp\\changes.kvc";
     const auto write = [&](const std::string& bytes) { // its exit status
         std::ofstream(file, std::ios::binary) << bytes;
-        std::string command = "\"" + binDir() + "\\Kelvarin.exe\" /write \"" + file + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION writer{};
-        DWORD status = DWORD(-1);
-        if (CreateProcessA(nullptr, command.data(), 0, 0, FALSE, 0, 0, 0, &startup, &writer) &&
-            WaitForSingleObject(writer.hProcess, 20000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(writer.hProcess, &status);
-        CloseHandle(writer.hProcess), CloseHandle(writer.hThread);
-        return status;
+        return Process(binDir(), "/write \"" + file + "\"").exitCode();
     };
     ChangeSet good{};
     good.count = 1;
@@ -135,31 +126,6 @@ TEST(DriveModel, EveryDriveIsListedInLetterOrderWithItsTypeIconAndName) {
     EXPECT_STREQ("G:\\", lower.record(lower.letterAt(1)).rootPath);
 }
 
-TEST(DriveModel, TheTableKeepsEachLetterApartWhateverComesAndGoes) {
-    DriveTable table;
-    DriveRecord record{};
-    for (char letter : {'Z', 'G', 'C', 'A', 'a'}) // not a drive letter: not listed
-        EXPECT_EQ(letter != 'a', table.list((record.rootPath[0] = letter, record)));
-    table.setMarked('G', true);
-    table.unlist('G'); // gone with its mark
-    table.setMarked('C', true);
-    const struct {
-        char letter;
-        int order; // listed letters before it
-        bool listed, marked;
-    } rows[] = {{'A', 0, true, false}, {'C', 1, true, true},   {'G', 2, false, false},
-                {'Z', 2, true, false}, {'a', 3, false, false}, {'\0', 0, false, false}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.order, table.orderOf(row.letter)) << row.letter;
-        EXPECT_EQ(row.listed, table.isListed(row.letter)) << row.letter;
-        EXPECT_EQ(row.marked, table.isMarked(row.letter)) << row.letter;
-        EXPECT_EQ(row.listed ? row.letter : 0, table.record(row.letter).rootPath[0]);
-    }
-    EXPECT_EQ(DWORD(1 | 1 << 2 | 1 << 25), table.listedLetters());
-    EXPECT_EQ("ACZ", (std::string{table.letterAt(0), table.letterAt(1), table.letterAt(2)}));
-    EXPECT_EQ(0, table.letterAt(3));
-}
-
 TEST(DriveModel, StoredValuesCountWhenTheyFitTheirFieldWhateverTheirTypeFixedDisksToo) {
     const std::string path259 = repeated("C:\\アイコン\\", 259), path260 = path259 + "x";
     const std::string name255 = repeated("名前", 254) + "x", name256 = name255 + "x";
@@ -213,6 +179,7 @@ TEST(DriveModel, IconLocationsGiveTheIconsInsideTheirFilesAndAnythingElseTheFall
         {library, Pixels(32 * 32, kRed)}, // the first icon inside, not the shell's for a DLL
         {library + ",0", Pixels(32 * 32, kRed)},
         {library + ",1", Pixels(32 * 32, kBlue)},
+        {library + ",-2", Pixels(32 * 32, kBlue)},
         {red, Pixels(32 * 32, kRed)},                          // not the shell's for an icon file
         {program + ",0", iconOf((program + ",-106").c_str())}, // its first group
         {program + ",-106", iconOf((program + ",-106").c_str())},
@@ -233,6 +200,7 @@ TEST(DriveModel, IconLocationsGiveTheIconsInsideTheirFilesAndAnythingElseTheFall
         bool own;
     } frames[] = {{library, 32, true},
                   {library + ",1", 16, false},
+                  {library + ",-2", 16, false}, // by its resource's id: the blue one
                   {red, 48, false},
                   {"B:\\", 16, true}, // a drive's own icon, even with no drive now
                   {"C:\\no\\such\\file.dll,5", 16, true}}; // the fallback: nothing missing

@@ -99,10 +99,8 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
         DeleteFileA((folder + std::string(made)).c_str());
     storeText('G', "DefaultIcon", "C:\\no\\such.ico"); // checked when its drive is shown
     MainWindow main;
-    const auto note = [&] { return main.text(IDC_LOCATION_NOTE); };
     main.select(kG);
-    EXPECT_TRUE(
-        waitFor("G:'s note", note, [](auto t) { return t == "アイコンファイルが見つかりません"; }));
+    EXPECT_TRUE(main.shows(IDC_LOCATION_NOTE, "アイコンファイルが見つかりません"));
     main.select(kE);
     main.drop(red);
     EXPECT_EQ(red + ",0", main.text(IDC_ICON_PATH));
@@ -123,9 +121,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     const std::string made = folder + std::string("\\picture.ico");
     for (int again = 0; again < 2; ++again) { // the same picture again: the same file
         main.drop(tests + "picture.png");
-        EXPECT_TRUE(waitFor(
-            "the icon made of the picture", [&] { return main.text(IDC_ICON_PATH); },
-            [&](const std::string& shown) { return shown == made + ",0"; }));
+        EXPECT_TRUE(main.shows(IDC_ICON_PATH, made + ",0"));
     }
     WIN32_FIND_DATAA found{};
     const HANDLE all = FindFirstFileA((folder + std::string("\\picture*")).c_str(), &found);
@@ -159,9 +155,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     std::ofstream(tests + "photo.jpg", std::ios::binary) << photo.insert(2, exif, sizeof exif - 1);
     main.drop(tests + "photo.jpg");
     const std::string upright = folder + std::string("\\photo.ico");
-    EXPECT_TRUE(waitFor(
-        "the icon made of the photo", [&] { return main.text(IDC_ICON_PATH); },
-        [&](const std::string& shown) { return shown == upright + ",0"; }));
+    EXPECT_TRUE(main.shows(IDC_ICON_PATH, upright + ",0"));
     const Pixels standing = iconOf((upright + ",0").c_str()); // on white
     const auto tone = [&](int x, int y) {
         const std::uint32_t p = standing[y * 32 + x], r = p >> 16, b = p & 255;
@@ -171,9 +165,8 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
                                                : "other ");
     };
     EXPECT_EQ("red blue white ", tone(16, 4) + tone(16, 28) + tone(2, 16));
-    EXPECT_TRUE(waitFor("the note of an icon to install", note, [](auto t) {
-        return t == "適用すると、すべてのユーザーが読めるフォルダーに置かれます";
-    }));
+    EXPECT_TRUE(main.shows(IDC_LOCATION_NOTE,
+                           "適用すると、すべてのユーザーが読めるフォルダーに置かれます"));
     // Applied: the writer installs it where no user can change it.
     char common[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common);
@@ -184,9 +177,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
     EXPECT_EQ(installed + ",0", main.text(IDC_ICON_PATH));
     EXPECT_EQ(readFile(upright), readFile(installed));
     EXPECT_EQ("16 20 24 32 40 48 64 256 ", sizes);
-    EXPECT_TRUE(waitFor(
-        "its frames at Explorer's sizes", [&] { return main.text(IDC_PREVIEW_SIZES); },
-        [](const std::string& shown) { return shown == "16 32 48"; }));
+    EXPECT_TRUE(main.shows(IDC_PREVIEW_SIZES, "16 32 48"));
     EXPECT_TRUE(main.previewShows(iconOf(made.c_str()), iconOf((iconLibrary() + ",1").c_str())));
     screenshot(main.window, "dropped-picture");
     std::ofstream(tests + "broken.png") << "not a picture";
@@ -216,7 +207,7 @@ TEST(Shell, DroppedFilesBecomeTheShownDrivesIconAndPicturesBecomeIconFiles) {
         if (!n.folder.empty())
             CopyFileA("C:\\windows\\system32\\shell32.dll", file.c_str(), FALSE);
         main.type(IDC_ICON_PATH, file + ",3");
-        EXPECT_TRUE(waitFor("the note " + n.note, note, [&](auto t) { return t == n.note; }));
+        EXPECT_TRUE(main.shows(IDC_LOCATION_NOTE, n.note));
         if (n.folder == "E:")
             screenshot(main.window, "note-removable");
     }

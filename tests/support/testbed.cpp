@@ -373,6 +373,38 @@ ModalScript::~ModalScript() {
     g_script = outer;
 }
 
+Process::Process(const std::string& folder, const std::string& arguments) : PROCESS_INFORMATION{} {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + folder + "\\Kelvarin.exe\" " + arguments;
+    CreateProcessA(nullptr, command.data(), nullptr, nullptr, 0, 0, 0, 0, &startup, this);
+}
+
+DWORD Process::exitCode() const {
+    DWORD code = WaitForSingleObject(hProcess, 20000);
+    std::string debugger = "winedbg --command \"bt all\" " + std::to_string(dwProcessId);
+    STARTUPINFOA startup{};
+    PROCESS_INFORMATION stacks{};
+    startup.cb = sizeof startup;
+    if (code == WAIT_TIMEOUT &&
+        CreateProcessA(0, debugger.data(), 0, 0, 0, 0, 0, 0, &startup, &stacks))
+        WaitForSingleObject(stacks.hProcess, 60000); // its threads' stacks, into the log
+    return GetExitCodeProcess(hProcess, &code), code;
+}
+
+HWND Process::window(LRESULT drives, int timeoutMs) const {
+    const auto listed = [] {
+        const HWND main = FindWindowA("#32770", "Kelvarin");
+        return IsWindowVisible(main)
+                   ? SendDlgItemMessageA(main, IDC_DRIVE_LIST, LVM_GETITEMCOUNT, 0, 0)
+                   : -1;
+    };
+    EXPECT_TRUE(waitFor(
+        "Kelvarin's window listing every drive", listed,
+        [&](LRESULT count) { return count == drives; }, timeoutMs));
+    return FindWindowA("#32770", "Kelvarin");
+}
+
 MainWindow::MainWindow(bool waitForAnswers)
     : window(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                 kelvarin::MainDialogProc, reinterpret_cast<LPARAM>(&drives))) {
@@ -392,6 +424,13 @@ std::string MainWindow::text(int id) const {
     char text[512] = {};
     GetDlgItemTextA(window, id, text, sizeof text);
     return text;
+}
+
+::testing::AssertionResult MainWindow::shows(int id, const std::string& shown,
+                                             int timeoutMs) const {
+    return waitFor(
+        "\"" + shown + "\" in control " + std::to_string(id), [&] { return text(id); },
+        [&](const std::string& now) { return now == shown; }, timeoutMs);
 }
 
 void MainWindow::select(int item) {

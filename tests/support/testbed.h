@@ -120,6 +120,18 @@ struct ModalScript {
     static constexpr DWORD kBoundMs = 20000;
 };
 
+// Kelvarin.exe started from folder with arguments, ended (if still running)
+// when it goes.
+struct Process : PROCESS_INFORMATION {
+    explicit Process(const std::string& folder = binDir(), const std::string& arguments = "");
+    ~Process() { TerminateProcess(hProcess, 1); }
+    // Once it has ended; one still running after the bound has its threads'
+    // stacks written to the log.
+    DWORD exitCode() const;
+    // Its window, once shown with every drive listed.
+    HWND window(LRESULT drives = 7, int timeoutMs = 9000) const;
+};
+
 // The real main window, from the program's resources and procedure, in this
 // process and on a drive list of its own.
 struct MainWindow {
@@ -130,6 +142,8 @@ struct MainWindow {
 
     HWND control(int id) const { return GetDlgItem(window, id); }
     std::string text(int id) const;
+    // Waits until the control shows text.
+    ::testing::AssertionResult shows(int id, const std::string& text, int timeoutMs = 5000) const;
     void select(int item);                           // a click on the drive; -1: on empty space
     void type(int comboId, const std::string& text); // focus in, text, focus out
     void edit(int comboId, const std::string& text); // focus in, text: the field not left
