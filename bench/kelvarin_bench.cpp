@@ -1,4 +1,4 @@
-// kelvarin_bench startup RUNS | slow RUNS | steady SWITCHES | profile
+// kelvarin_bench startup RUNS | slow RUNS | steady SWITCHES | profile | timeline [floor]
 // Prints Kelvarin's measured figures on the test bed (see scripts/benchmark.sh).
 //   startup: the time from starting a program to its window being visible
 //            with every drive listed, for Kelvarin and for the bare dialog
@@ -12,8 +12,14 @@
 //            its end after the close.
 //   profile: where reading the drives spends its time, call by call, in a
 //            fresh process (run it before anything else warmed the shell).
+//   timeline: a real start-up of Kelvarin's window in this process, traced:
+//            when each answering thread started and had COM set up, and
+//            when it began and ended each question; with floor, one thread
+//            asking every drive for the shell's icon and name in turn.
 //   steady:  private memory and GDI/USER object counts of a running Kelvarin
 //            after 100 and after SWITCHES drive switches with icon previews.
+#include "app/main_dialog.h"
+#include "drives/drive_answers.h"
 #include "drives/drive_settings.h"
 #include "drives/icon_loader.h"
 #include "res/resource.h"
@@ -505,11 +511,127 @@ int profile() {
     return 0;
 }
 
+// The timeline's clock, from the start of the run, in milliseconds.
+LARGE_INTEGER g_origin, g_frequency;
+double sinceStart() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart - g_origin.QuadPart) /
+           static_cast<double>(g_frequency.QuadPart);
+}
+
+struct Traced {
+    double at;
+    kelvarin::AnswerEvent event;
+    int thread;
+    char letter;
+    int question;
+};
+Traced g_traced[8192];
+LONG g_tracedCount = 0;
+
+void traceAnswer(kelvarin::AnswerEvent event, int thread, const kelvarin::DriveAnswer* answer) {
+    const LONG at = InterlockedIncrement(&g_tracedCount) - 1;
+    if (at < static_cast<LONG>(sizeof g_traced / sizeof g_traced[0])) {
+        g_traced[at] = {sinceStart(), event, thread,
+                        answer != nullptr ? answer->record.rootPath[0] : '-',
+                        answer != nullptr ? static_cast<int>(answer->question) : -1};
+    }
+}
+
+int timeline(bool floor) {
+    storeSettings();
+    QueryPerformanceFrequency(&g_frequency);
+    QueryPerformanceCounter(&g_origin);
+    OleInitialize(nullptr);
+    InitCommonControls();
+    char roots[256] = {};
+    GetLogicalDriveStringsA(sizeof roots, roots);
+    if (floor) {
+        std::printf("floor: one thread, the shell's icon and name of each drive in turn\n");
+        for (char* root = roots; *root != '\0'; root += lstrlenA(root) + 1) {
+            const double began = sinceStart();
+            SHFILEINFOA info{};
+            SHGetFileInfoA(root, 0, &info, sizeof info,
+                           SHGFI_ICON | SHGFI_LARGEICON | SHGFI_DISPLAYNAME);
+            DestroyIcon(info.hIcon);
+            std::printf("  %c %8.1f %8.1f ms\n", root[0], began, sinceStart());
+        }
+        std::printf("every icon: %.1f ms\n", sinceStart());
+        resetDriveSettings();
+        return 0;
+    }
+    kelvarin::setAnswerTrace(traceAnswer);
+    static kelvarin::DriveTable drives;
+    const HWND window =
+        CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                           kelvarin::MainDialogProc, reinterpret_cast<LPARAM>(&drives));
+    ShowWindow(window, SW_SHOW);
+    const double shown = sinceStart();
+    const auto answered = [&] {
+        int count = 0;
+        for (char letter = 'A'; letter <= 'Z'; ++letter) {
+            const kelvarin::DriveRecord& record = drives.record(letter);
+            count += drives.isListed(letter) && record.answered && record.icon != nullptr;
+        }
+        return count == drives.count();
+    };
+    MSG message;
+    for (const DWORD start = GetTickCount(); !answered() && GetTickCount() - start < 30000;) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    const double icons = sinceStart();
+    kelvarin::setAnswerTrace(nullptr);
+    const char* kinds[] = {"drive", "icon", "preview", "large", "refresh", "picture"};
+    const LONG count = std::min<LONG>(g_tracedCount, sizeof g_traced / sizeof g_traced[0]);
+    int threads = 0;
+    for (LONG i = 0; i < count; ++i) {
+        threads = std::max(threads, g_traced[i].thread + 1);
+    }
+    std::printf("Kelvarin: window shown %.1f ms, every icon %.1f ms, %d answering threads\n", shown,
+                icons, threads);
+    for (int thread = 0; thread < threads; ++thread) {
+        double began = 0;
+        for (LONG i = 0; i < count; ++i) {
+            const Traced& t = g_traced[i];
+            if (t.thread != thread) {
+                continue;
+            }
+            switch (t.event) {
+            case kelvarin::AnswerEvent::Started:
+                std::printf("thread %d started %8.1f ms\n", thread, t.at);
+                break;
+            case kelvarin::AnswerEvent::ComReady:
+                std::printf("thread %d COM     %8.1f ms\n", thread, t.at);
+                break;
+            case kelvarin::AnswerEvent::Began:
+                began = t.at;
+                break;
+            case kelvarin::AnswerEvent::Ended:
+                std::printf("  %c %-7s %8.1f %8.1f ms (%.1f)\n", t.letter,
+                            t.question >= 0 && t.question < 6 ? kinds[t.question] : "?", began,
+                            t.at, t.at - began);
+                break;
+            }
+        }
+    }
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    DestroyWindow(window);
+    resetDriveSettings();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "profile") {
         return profile();
+    }
+    if (argc >= 2 && std::string(argv[1]) == "timeline") {
+        return timeline(argc >= 3 && std::string(argv[2]) == "floor");
     }
     if (argc < 3) {
         std::fprintf(

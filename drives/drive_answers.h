@@ -36,7 +36,8 @@ struct DriveAnswer {
     unsigned ticket;    // the asker's, handed back unchanged
     DriveRecord record; // rootPath and iconLocation as asked; the rest answered
     AnswerSink* sink;   // where it goes
-    DriveAnswer* next;  // the next question waiting in the same lane
+    DriveAnswer* next;  // the next question waiting
+    int lane;           // the drive letter it is about (0 for A), 26 for none
     // A preview's icons at Explorer's sizes, and which of them the file has
     // a frame of its own for (bit 0 for the first).
     HICON sizes[kExplorerSizeCount];
@@ -63,18 +64,27 @@ AnswerSink* openAnswers(HWND window, UINT message);
 void closeAnswers(AnswerSink* sink);
 
 // Asks about record's drive (rootPath) and, for an icon, its location
-// (iconLocation; empty for the drive's own). Questions wait in a lane per
-// drive letter they touch (the drive's for a Drive question, the location's
-// for an icon; one more lane for locations on no drive letter), each lane
-// answered in turn by a thread of its own, started with its first question:
-// a drive that never answers holds up only its own lane. Icons are loaded
-// iconSize pixels square (0: the system's large-icon size). False when the
-// question could not be queued.
+// (iconLocation; empty for the drive's own). Each question is about one
+// lane: the drive letter it touches (the drive's for a Drive question, the
+// location's for an icon), or none. Questions are answered in the order
+// asked, the drives in turn by one thread, no two of a lane at once; a
+// question that holds its thread for long is left to it while another
+// thread goes on with the other lanes, so a drive that never answers holds
+// up only the questions about it. Icons are loaded iconSize pixels square
+// (0: the system's large-icon size). False when the question could not be
+// queued.
 bool ask(AnswerSink* sink, Question question, unsigned ticket, const DriveRecord& record,
          int iconSize = 0);
 
 // How a thread asks: askDrive unless a test slows or stops a drive's answer.
 using DriveAsker = void (*)(DriveRecord& record);
 void setDriveAsker(DriveAsker asker);
+
+// What the answering threads do, for the benchmark's timeline: a thread
+// started, its COM set up, a question begun or ended (answer null for the
+// first two). Called on the answering threads.
+enum class AnswerEvent { Started, ComReady, Began, Ended };
+using AnswerTrace = void (*)(AnswerEvent event, int thread, const DriveAnswer* answer);
+void setAnswerTrace(AnswerTrace trace);
 
 } // namespace kelvarin

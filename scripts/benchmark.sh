@@ -42,6 +42,10 @@ KELVARIN_ALL_DRIVES=1 scripts/testbed.sh "$dir" run bash -c "
   echo '-- where reading the drives spends its time (a fresh process, cold shell)'
   wine $dir/bin/kelvarin_bench.exe profile 2>/dev/null | iconv -f cp932 -t utf-8
   echo
+  echo '-- a real start-up, traced: each answering thread, and the floor (fresh processes)'
+  wine $dir/bin/kelvarin_bench.exe timeline 2>/dev/null | iconv -f cp932 -t utf-8
+  wine $dir/bin/kelvarin_bench.exe timeline floor 2>/dev/null | iconv -f cp932 -t utf-8
+  echo
   wine $dir/bin/kelvarin_bench.exe startup $runs 2>/dev/null | iconv -f cp932 -t utf-8
   echo
   scripts/bench-memory-probe.sh $probe &
