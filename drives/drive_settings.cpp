@@ -235,12 +235,17 @@ int enumerateDrives(DriveTable& table, DriveStringsQuery query) {
     // by an empty string whatever the query writes.
     char roots[258] = {};
     query(256, roots);
+    // Only the letters with a key of their own are read: most have none.
+    const DWORD stored = lettersWithSettings();
 
     for (char* root = roots; root < roots + 256 && *root != '\0'; root += lstrlenA(root) + 1) {
         *root = upperLetter(*root);
         DriveRecord record{};
         copyText(record.rootPath, root);
-        readStoredSettings(record);
+        const int slot = letterIndex(record.rootPath[0]);
+        if (slot >= 0 && (stored >> slot & 1) != 0) {
+            readStoredSettings(record);
+        }
         record.present = 1;
         table.list(record);
     }

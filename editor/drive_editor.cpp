@@ -37,7 +37,6 @@ int DriveEditor::initialize() {
 
     const UINT dpi = windowDpi(dialog_);
     dpi_ = dpi;
-    setWindowIcons(dpi);
     iconSize_ = largeIconSize(dpi);
     fields_.setIconSize(iconSize_);
     if (!list_.createImages(iconSize_)) {
@@ -93,6 +92,22 @@ void DriveEditor::onShown() {
     }
 }
 
+// The title bar's icons and the plain drive image are loaded once the window
+// is up: nothing shows them sooner.
+void DriveEditor::askDrives() {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const DriveRecord& record = drives_.record(letter);
+        if (record.present && !record.remembered) {
+            askAboutDrive(letter);
+        } else if (record.remembered || record.iconLocation[0] != '\0') {
+            ask(answers_, Question::Icon, 0, record, iconSize_);
+        }
+    }
+    shareWatch_.reset(watchRememberedShares(dialog_, kSharesChangedMessage));
+    setWindowIcons(dpi_);
+    list_.showNeutralImage();
+}
+
 void DriveEditor::destroy() {
     for (UINT_PTR slot = 0; slot < kLetterCount; ++slot) {
         KillTimer(dialog_, kSilenceTimer + slot);
@@ -107,18 +122,6 @@ void DriveEditor::destroy() {
         bigIcon_.reset();
         smallIcon_.reset();
     }
-}
-
-void DriveEditor::askDrives() {
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const DriveRecord& record = drives_.record(letter);
-        if (record.present && !record.remembered) {
-            askAboutDrive(letter);
-        } else if (record.remembered || record.iconLocation[0] != '\0') {
-            ask(answers_, Question::Icon, 0, record, iconSize_);
-        }
-    }
-    shareWatch_.reset(watchRememberedShares(dialog_, kSharesChangedMessage));
 }
 
 // A drive still silent when its time is up is told as such, so the user
@@ -215,6 +218,7 @@ INT_PTR DriveEditor::onDpiChanged(UINT dpi, const RECT& suggested) {
     if (size == iconSize_ || !list_.createImages(size)) {
         return relaid;
     }
+    list_.showNeutralImage();
     iconSize_ = size;
     fields_.setIconSize(size);
     for (char letter = 'A'; letter <= 'Z'; ++letter) {

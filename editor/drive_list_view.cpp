@@ -43,12 +43,11 @@ bool DriveListView::createImages(int size) {
         return false;
     }
     // A slot per letter, filled when its icon comes, the placeholder and the
-    // system's plain drive icon (shell32.dll's ninth).
+    // system's plain drive icon (showNeutralImage).
     ImageList_SetImageCount(images.get(), kNeutralImage + 1);
     const unique_hicon blank(blankIcon(size));
-    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8, size));
     ImageList_ReplaceIcon(images.get(), kPlaceholderImage, blank.get());
-    ImageList_ReplaceIcon(images.get(), kNeutralImage, neutral ? neutral.get() : blank.get());
+    ImageList_ReplaceIcon(images.get(), kNeutralImage, blank.get());
     // The list view owns the image list from here on; the one it gives back
     // is ours again. The items stand apart by what the images need.
     const unique_himagelist old(reinterpret_cast<HIMAGELIST>(SendMessageA(
@@ -80,6 +79,19 @@ int DriveListView::rowSpacing(int size) const {
     const int needed = size + 2 * text.tmHeight;
     const int spacing = iconSpacing(size, true);
     return room < needed ? needed : (room < spacing ? room : spacing);
+}
+
+// The first icon of shell32.dll Kelvarin loads itself costs the shell's
+// icon machinery: once the window is on the screen.
+void DriveListView::showNeutralImage() {
+    const auto images =
+        reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    int size = 0;
+    ImageList_GetIconSize(images, &size, &size);
+    const unique_hicon neutral(extractLargeIcon("shell32.dll", 8, size));
+    if (neutral && ImageList_ReplaceIcon(images, kNeutralImage, neutral.get()) >= 0) {
+        InvalidateRect(list_, nullptr, FALSE);
+    }
 }
 
 void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {

@@ -27,6 +27,8 @@ class DriveListView {
     // the placeholder until they are shown again; false when there is no
     // image list.
     bool createImages(int size);
+    // Puts the system's plain drive icon in its place, blank until then.
+    void showNeutralImage();
 
     // A letter's item at its place among the listed ones (table order).
     void insert(const DriveTable& table, const DriveRecord& record);
