@@ -230,14 +230,18 @@ bool hasAdministratorRights() {
         GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
         return elevation.TokenIsElevated != 0;
     }
-    // No User Account Control: the group decides.
+    // No User Account Control: the group decides (Windows 2000 and XP have
+    // the calls; older systems have no such group to ask about).
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof sid;
     BOOL member = FALSE;
     using Member = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+    using Known = BOOL(WINAPI*)(WELL_KNOWN_SID_TYPE, PSID, PSID, DWORD*);
     const auto checkMembership = systemFunction<Member>("advapi32.dll", "CheckTokenMembership");
-    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
-           checkMembership != nullptr && checkMembership(nullptr, sid, &member) && member;
+    const auto wellKnown = systemFunction<Known>("advapi32.dll", "CreateWellKnownSid");
+    return checkMembership != nullptr && wellKnown != nullptr &&
+           wellKnown(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
+           checkMembership(nullptr, sid, &member) && member;
 }
 
 bool writesNeedElevation() {
