@@ -164,6 +164,7 @@ TEST(Editor, WritesAskForRightsOnlyWhenNeededAndARefusalWritesNothing) {
     kelvarin::pretendElevation(true, ERROR_CANCELLED);
     MainWindow main;
     EXPECT_EQ((Texts{"3 1", "1004 1"}), g_shields);
+    screenshot(main.window, "shield"); // as Wine draws it
     main.select(kE);
     main.type(IDC_LABEL, "拒否");
     main.select(kD);
@@ -275,6 +276,7 @@ TEST(Editor, FixedDisksShowTheirVolumesLabelAndWriteItOnlyWhenEditedRestoringGoe
     main.select(kG);
     EXPECT_EQ("表示名", main.text(IDC_LABEL));
     EXPECT_EQ(kStoredName, main.text(IDC_NAME_NOTE));
+    screenshot(main.window, "stored-name");
     main.type(IDC_LABEL, "新表示名"); // the stored name is edited: the volume untouched
     EXPECT_EQ(Texts{'G' + kAsk}, main.boxes(ID_APPLY_THIS, {IDOK}));
     EXPECT_EQ(u8"後から\n", readFile("G:\\.windows-label"));
