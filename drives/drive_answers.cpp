@@ -319,7 +319,13 @@ DriveAnswer* newQuestion(AnswerSink* sink, Question question, unsigned ticket,
 bool queue(DriveAnswer* answer) {
     Answering& a = g_answering;
     EnterCriticalSection(&a.lock);
-    const bool queued = a.runners[0].alive || startRunner();
+    // The first question starts the first runner and the watch, once the
+    // window is up.
+    if (!a.runners[0].alive && startRunner()) {
+        const unique_kernel_handle watch(
+            CreateThread(nullptr, 0, watchRunners, nullptr, 0, nullptr));
+    }
+    const bool queued = a.runners[0].alive;
     if (queued) {
         (a.last != nullptr ? a.last->next : a.first) = answer;
         a.last = answer;
@@ -358,9 +364,7 @@ AnswerSink* openAnswers(HWND window, UINT message) {
         InitializeCriticalSection(&g_answering.lock);
         g_answering.work = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         g_answering.watch = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        const unique_kernel_handle watch(
-            CreateThread(nullptr, 0, watchRunners, nullptr, 0, nullptr));
-        g_ready = g_answering.work != nullptr && g_answering.watch != nullptr && watch;
+        g_ready = g_answering.work != nullptr && g_answering.watch != nullptr;
     }
     auto* sink = static_cast<AnswerSink*>(HeapAlloc(GetProcessHeap(), 0, sizeof(AnswerSink)));
     if (sink != nullptr) {

@@ -230,13 +230,12 @@ void shellLabel(const char* rootPath, char (&label)[256]) {
     }
 }
 
-int enumerateDrives(DriveTable& table, DriveStringsQuery query) {
+int enumerateDrives(DriveTable& table, DriveStringsQuery query, DWORD stored) {
     // Two spare bytes beyond what the query may fill keep the sequence ended
     // by an empty string whatever the query writes.
     char roots[258] = {};
     query(256, roots);
     // Only the letters with a key of their own are read: most have none.
-    const DWORD stored = lettersWithSettings();
 
     for (char* root = roots; root < roots + 256 && *root != '\0'; root += lstrlenA(root) + 1) {
         *root = upperLetter(*root);

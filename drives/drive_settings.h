@@ -29,9 +29,11 @@ bool isSilent(const DriveRecord& record);
 using DriveStringsQuery = DWORD(WINAPI*)(DWORD, LPSTR);
 
 // Lists one record per logical drive root in the table, with what the
-// registry holds for it (readStoredSettings). Nothing here asks a drive
+// registry holds for it (readStoredSettings) where its letter is among
+// stored (bit 0 for A; lettersWithSettings). Nothing here asks a drive
 // itself, so a drive that does not answer cannot hold it up. Returns 1.
-int enumerateDrives(DriveTable& table, DriveStringsQuery query = GetLogicalDriveStringsA);
+int enumerateDrives(DriveTable& table, DriveStringsQuery query = GetLogicalDriveStringsA,
+                    DWORD stored = lettersWithSettings());
 
 // The Japanese name of the drive type of rootPath, into typeName.
 void driveTypeName(const char* rootPath, char (&typeName)[25]);

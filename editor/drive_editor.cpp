@@ -33,7 +33,8 @@ DriveEditor::~DriveEditor() {
 
 int DriveEditor::initialize() {
     SetWindowTextA(dialog_, kProductName);
-    enumerateDrives(drives_);
+    const DWORD stored = lettersWithSettings();
+    enumerateDrives(drives_, GetLogicalDriveStringsA, stored);
 
     const UINT dpi = windowDpi(dialog_);
     dpi_ = dpi;
@@ -44,9 +45,10 @@ int DriveEditor::initialize() {
     }
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         if (drives_.isListed(letter)) {
-            list_.insert(drives_, drives_.record(letter));
+            list_.insert(drives_, drives_.record(letter), false);
         }
     }
+    list_.arrange();
     // A share the user's Explorer remembers, where this session has no drive
     // (an elevated program's session has none of the user's), is listed as
     // that share.
@@ -63,7 +65,6 @@ int DriveEditor::initialize() {
     }
     // Explorer applies a letter's settings whenever a drive takes it, so the
     // letters that have some and no drive now are listed too.
-    const DWORD stored = lettersWithSettings();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         if ((stored >> letterIndex(letter) & 1) != 0 && !drives_.isListed(letter)) {
             DriveRecord record = storedRecord(letter);

@@ -94,7 +94,7 @@ void DriveListView::showNeutralImage() {
     }
 }
 
-void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {
+void DriveListView::insert(const DriveTable& table, const DriveRecord& record, bool arranged) {
     char text[sizeof record.rootPath];
     copyText(text, record.rootPath);
     LVITEMA item{};
@@ -106,7 +106,9 @@ void DriveListView::insert(const DriveTable& table, const DriveRecord& record) {
     item.state = record.present ? 0 : LVIS_CUT;
     item.lParam = static_cast<unsigned char>(record.rootPath[0]);
     SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    arrange();
+    if (arranged) {
+        arrange();
+    }
 }
 
 // An icon view places an item inserted later at its next free place,

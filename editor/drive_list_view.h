@@ -30,8 +30,10 @@ class DriveListView {
     // Puts the system's plain drive icon in its place, blank until then.
     void showNeutralImage();
 
-    // A letter's item at its place among the listed ones (table order).
-    void insert(const DriveTable& table, const DriveRecord& record);
+    // A letter's item at its place among the listed ones (table order);
+    // the items laid out again unless the caller does it once for many.
+    void insert(const DriveTable& table, const DriveRecord& record, bool arranged = true);
+    void arrange();
     void remove(char letter);
     // The item shows the record: its own image once it has an icon (put in
     // its letter's image when iconChanged), ghosted without a drive.
@@ -44,7 +46,6 @@ class DriveListView {
   private:
     int itemOf(char letter) const;
     int rowSpacing(int size) const;
-    void arrange();
 
     HWND list_;
 };
