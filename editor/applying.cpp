@@ -8,8 +8,6 @@
 #include "drives/drive_settings.h"
 #include "res/resource.h"
 
-#include <shlobj.h>
-
 namespace kelvarin {
 
 int DriveEditor::showApplyMenu(int menuId) {
@@ -115,30 +113,6 @@ void DriveEditor::restoreDefaults(char letter) {
     if (job_) {
         addChange(letter, true);
         startWrite();
-    }
-}
-
-// Read again as at start-up: the drive now shows what Windows shows, and
-// any edits of it are gone with its mark. Its own icon is asked for; the
-// type and the shell's name are what it answered before.
-void DriveEditor::restored(char letter, const char* before, bool removed) {
-    DriveRecord record = drives_.record(letter);
-    const DriveRecord stored = storedRecord(letter);
-    copyText(record.iconLocation, stored.iconLocation);
-    copyText(record.label, stored.label);
-    record.storedName = stored.storedName;
-    if (record.answered) {
-        settleLabel(record);
-    }
-    storeRecord(record);
-    askIcon(letter);
-    drives_.setMarked(letter, false);
-    if (letter == shown_) {
-        showRecord(drives_.record(letter));
-    }
-    if (removed) {
-        SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHA, record.rootPath, nullptr);
-        refreshImages(letter, before, "");
     }
 }
 

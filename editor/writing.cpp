@@ -79,17 +79,17 @@ void DriveEditor::addChange(char letter, bool restore) {
     DriveChange& change = job.set.changes[job.set.count++];
     change = DriveChange{};
     change.letter = letter;
+    // Read with the fields' own sizes: what did not fit them was not shown.
     const int slot = letterIndex(letter);
-    job.beforeKnown[slot] = readSettingsText(letter, kDefaultIconKey, job.before[slot],
-                                             sizeof job.before[slot]) != StoredText::TooLong;
+    static_assert(sizeof job.before[0] == sizeof values.iconLocation, "the icon field's size");
+    const bool iconTooLong = readSettingsText(letter, kDefaultIconKey, job.before[slot],
+                                              sizeof job.before[slot]) == StoredText::TooLong;
+    job.beforeKnown[slot] = !iconTooLong;
     if (restore) {
         change.restore = 1;
         return;
     }
-    // Read with the fields' own sizes: what did not fit them was not shown.
-    char icon[sizeof values.iconLocation], name[sizeof values.label];
-    const bool iconTooLong =
-        readSettingsText(letter, kDefaultIconKey, icon, sizeof icon) == StoredText::TooLong;
+    char name[sizeof values.label];
     const bool nameTooLong =
         readSettingsText(letter, kDefaultLabelKey, name, sizeof name) == StoredText::TooLong;
     change.writeIcon = !(iconTooLong && values.iconLocation[0] == '\0');
@@ -226,6 +226,30 @@ void DriveEditor::showWritten(const WriteJob& job, const DriveChange& change) {
     }
     notifyDriveChanged(record.rootPath);
     refreshImages(letter, job.beforeKnown[slot] ? job.before[slot] : nullptr, record.iconLocation);
+}
+
+// Read again as at start-up: the drive now shows what Windows shows, and
+// any edits of it are gone with its mark. Its own icon is asked for; the
+// type and the shell's name are what it answered before.
+void DriveEditor::restored(char letter, const char* before, bool removed) {
+    DriveRecord record = drives_.record(letter);
+    const DriveRecord stored = storedRecord(letter);
+    copyText(record.iconLocation, stored.iconLocation);
+    copyText(record.label, stored.label);
+    record.storedName = stored.storedName;
+    if (record.answered) {
+        settleLabel(record);
+    }
+    storeRecord(record);
+    askIcon(letter);
+    drives_.setMarked(letter, false);
+    if (letter == shown_) {
+        showRecord(drives_.record(letter));
+    }
+    if (removed) {
+        notifyDriveChanged(record.rootPath);
+        refreshImages(letter, before, "");
+    }
 }
 
 } // namespace kelvarin
