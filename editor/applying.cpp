@@ -31,22 +31,18 @@ int DriveEditor::showApplyMenu(int menuId) {
 // and stays marked.
 bool DriveEditor::applyChanges(char letter, int command, bool exitAfter) {
     takeFields();
-    if (job_) {
+    const bool all = command == ID_APPLY_ALL;
+    if (!newJob(all, exitAfter)) {
         return false;
     }
-    job_.reset(
-        static_cast<WriteJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WriteJob))));
-    if (!job_) {
-        return false;
-    }
-    job_.get()->all = command == ID_APPLY_ALL;
-    job_.get()->exitAfter = exitAfter;
     for (char k = 'A'; k <= 'Z'; ++k) {
-        const bool asked = command == ID_APPLY_ALL ? drives_.isMarked(k) : k == letter;
-        const ApplyResult result = asked ? confirmOne(k) : ApplyResult::Failed;
+        if (!(all ? drives_.isMarked(k) : k == letter)) {
+            continue;
+        }
+        const ApplyResult result = confirmOne(k);
         if (result == ApplyResult::Confirmed) {
             addChange(k, false);
-        } else if (asked && result == ApplyResult::Declined && command == ID_APPLY_ALL) {
+        } else if (result == ApplyResult::Declined && all) {
             drives_.setMarked(k, false);
         }
     }
@@ -97,7 +93,7 @@ void DriveEditor::reportWriteFailure(char letter) const {
 // shows again.
 void DriveEditor::restoreDefaults(char letter) {
     takeFields();
-    if (!drives_.isListed(letter) || job_) {
+    if (!drives_.isListed(letter) || job_) { // one writer at a time
         return;
     }
     char question[128];
@@ -108,9 +104,7 @@ void DriveEditor::restoreDefaults(char letter) {
     if (!hasStoredSettings(letter)) {
         return restored(letter, nullptr, false);
     }
-    job_.reset(
-        static_cast<WriteJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WriteJob))));
-    if (job_) {
+    if (newJob(false, false)) {
         addChange(letter, true);
         startWrite();
     }

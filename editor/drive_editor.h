@@ -142,6 +142,7 @@ class DriveEditor {
     enum class ApplyResult { Declined, Confirmed, Failed };
 
     ApplyResult confirmOne(char letter);
+    bool newJob(bool all, bool exitAfter);
     void addChange(char letter, bool restore);
     void startWrite();
     void showWritten(const WriteJob& job, const DriveChange& change);

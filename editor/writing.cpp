@@ -69,6 +69,20 @@ void freeWriteOutcome(WriteOutcome* outcome) {
     HeapFree(GetProcessHeap(), 0, outcome);
 }
 
+// A new job, none being written: the one writer at a time.
+bool DriveEditor::newJob(bool all, bool exitAfter) {
+    if (job_) {
+        return false;
+    }
+    job_.reset(
+        static_cast<WriteJob*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WriteJob))));
+    if (job_) {
+        job_.get()->all = all;
+        job_.get()->exitAfter = exitAfter;
+    }
+    return static_cast<bool>(job_);
+}
+
 // What the window showed is what is written: a value too long to show is
 // kept unless the user gave its field another text; a fixed disk without a
 // stored name has its volume label set, and only when the name changed; an
